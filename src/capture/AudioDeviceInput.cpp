@@ -1,0 +1,129 @@
+#include "capture/AudioDeviceInput.h"
+
+#include <QAudioFormat>
+#include <QAudioSource>
+#include <QIODevice>
+#include <QMediaDevices>
+
+namespace acw {
+
+namespace {
+
+// Bytes asked of the audio stack's buffer: two buffers of 4096 frames, enough to ride out a
+// slow redraw without an overrun.
+constexpr qsizetype kSourceBufferBytes = 2 * BufferAssembler::kBufferBytes;
+
+}  // namespace
+
+AudioDeviceInput::AudioDeviceInput(QObject* parent)
+    : AssemblingWaveInput(parent),
+      devices_(QMediaDevices::audioInputs()),
+      watcher_(new QMediaDevices(this)),
+      chunk_(BufferAssembler::kBufferBytes) {
+    connect(watcher_, &QMediaDevices::audioInputsChanged, this,
+            &AudioDeviceInput::checkDevicePresent);
+}
+
+AudioDeviceInput::~AudioDeviceInput() {
+    if (source_) {
+        source_->disconnect(this);
+        source_->stop();
+        delete source_.data();
+    }
+}
+
+QStringList AudioDeviceInput::deviceNames() const {
+    QStringList names;
+    names.reserve(devices_.size());
+    for (const QAudioDevice& d : devices_) names << shortDeviceName(d.description());
+    return names;
+}
+
+bool AudioDeviceInput::open(int deviceId, const WaveFormat& format) {
+    close();
+    if (format.formatTag != 1 || format.bitsPerSample != 16 || format.channels == 0 ||
+        format.samplesPerSec == 0) {
+        return false;
+    }
+    QAudioDevice device;
+    if (deviceId == -1) {
+        device = QMediaDevices::defaultAudioInput();
+    } else if (deviceId >= 0 && deviceId < devices_.size()) {
+        device = devices_.at(deviceId);
+    }
+    if (device.isNull()) return false;
+
+    QAudioFormat qtFormat;
+    qtFormat.setSampleRate(static_cast<int>(format.samplesPerSec));
+    qtFormat.setChannelCount(format.channels);
+    qtFormat.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(qtFormat)) return false;
+
+    auto* source = new QAudioSource(device, qtFormat, this);
+    source->setBufferSize(kSourceBufferBytes);
+    QIODevice* io = source->start();
+    if (io == nullptr || source->error() != QAudio::NoError ||
+        source->state() == QAudio::StoppedState) {
+        source->stop();
+        delete source;
+        return false;
+    }
+    device_ = device;
+    source_ = source;
+    io_ = io;
+    started_ = false;
+    resetStream();
+    armLossReport();
+    connect(io, &QIODevice::readyRead, this, &AudioDeviceInput::readAvailable);
+    connect(source, &QAudioSource::stateChanged, this, &AudioDeviceInput::checkState);
+    return true;
+}
+
+void AudioDeviceInput::start() {
+    if (!source_) return;
+    started_ = true;
+}
+
+void AudioDeviceInput::close() {
+    started_ = false;
+    resetStream();
+    if (!source_) return;
+    QAudioSource* source = source_.data();
+    source_.clear();
+    io_.clear();
+    device_ = QAudioDevice();
+    source->disconnect(this);
+    if (QIODevice* io = source->findChild<QIODevice*>()) io->disconnect(this);
+    source->stop();
+    // close() may run inside one of the source's own signals (a stream error ends the
+    // capture), so the object goes once control is back in the event loop.
+    source->deleteLater();
+}
+
+void AudioDeviceInput::readAvailable() {
+    if (!io_) return;
+    for (;;) {
+        const qint64 n = io_->read(chunk_.data(), static_cast<qint64>(chunk_.size()));
+        if (n <= 0) break;
+        // Bytes that arrive between open() and start() belong to no buffer.
+        if (started_) feed(chunk_.data(), static_cast<std::size_t>(n));
+        if (!io_) break;  // a handler of bufferReady closed the device
+    }
+}
+
+void AudioDeviceInput::checkState() {
+    if (!source_ || !started_) return;
+    if (source_->state() == QAudio::StoppedState && source_->error() != QAudio::NoError) {
+        reportLost();
+    }
+}
+
+void AudioDeviceInput::checkDevicePresent() {
+    if (!source_ || !started_) return;
+    for (const QAudioDevice& d : QMediaDevices::audioInputs()) {
+        if (d.id() == device_.id()) return;
+    }
+    reportLost();
+}
+
+}  // namespace acw

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QAudioDevice>
+#include <QAudioSource>
+#include <QIODevice>
+#include <QList>
+#include <QPointer>
+#include <vector>
+
+#include "capture/WaveInput.h"
+
+class QMediaDevices;
+
+namespace acw {
+
+// The sound cards of the system through Qt Multimedia, on the GUI thread.
+//
+// The device list is the system's audio inputs in the order Qt reports them when the object is
+// created, taken once (a card connected later appears after a restart). Id i is entry i of that
+// list; the id -1 opens the system's default input. open() asks for `format` (11025 Hz, 2
+// channels, signed 16 bits) and fails when the device refuses it. The stream is read in pull
+// mode, driven by readyRead. deviceLost() is emitted when the stream stops with an error or the
+// device disappears from the system.
+class AudioDeviceInput : public AssemblingWaveInput {
+    Q_OBJECT
+public:
+    explicit AudioDeviceInput(QObject* parent = nullptr);
+    ~AudioDeviceInput() override;
+
+    QStringList deviceNames() const override;
+    bool open(int deviceId, const WaveFormat& format) override;
+    void start() override;
+    void close() override;
+    bool isOpen() const override { return source_ != nullptr; }
+
+private:
+    void readAvailable();
+    void checkState();
+    void checkDevicePresent();
+
+    QList<QAudioDevice> devices_;
+    QAudioDevice device_;
+    QPointer<QAudioSource> source_;
+    QPointer<QIODevice> io_;
+    QMediaDevices* watcher_ = nullptr;
+    bool started_ = false;
+    std::vector<char> chunk_;
+};
+
+}  // namespace acw

@@ -1,0 +1,14 @@
+#include "capture/WaveInputFactory.h"
+
+#include "capture/AudioDeviceInput.h"
+#include "capture/PacedInput.h"
+
+namespace acw {
+
+std::unique_ptr<WaveInput> makeWaveInput(bool demo, const std::optional<std::string>& inputPath) {
+    if (inputPath) return std::make_unique<RecordingInput>(*inputPath);
+    if (demo) return std::make_unique<DemoAdaptorInput>();
+    return std::make_unique<AudioDeviceInput>();
+}
+
+}  // namespace acw
