@@ -1,1 +1,229 @@
 #include "measure/MeasurementEngine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <span>
+
+#include "measure/ReadoutText.h"
+
+namespace acw {
+
+namespace {
+
+// Sample counts to volts and amperes at calibration 1: 32767 counts are 750 V or 75 A.
+constexpr std::int32_t kVoltsFullScale = 750;
+constexpr std::int32_t kAmpsFullScale = 75;
+constexpr double kFullScaleCounts = 32767.0;
+// The crest factor multiplies the half-range by this constant (1/sqrt(2) to three places).
+constexpr double kCrestConstant = 0.707;
+// Frames that are weighted and transformed, and the bins searched for the dominant frequency.
+constexpr int kLastWindowedFrame = 8160;
+constexpr int kFirstSearchedBin = 2;
+constexpr int kLastSearchedBin = 8160;
+// Bin spacing of the 16384-point transform at 11025 frames/s, written as the instrument's
+// constant: 2.6916 / 4 Hz (about 0.6729 Hz).
+constexpr double kHzPerBinNumerator = 2.6916;
+constexpr double kHzPerBinDenominator = 4.0;
+// Highest frame index that still has both of its values inside captureBuffer.
+constexpr int kMaxFrame = (kCaptureBufferValues - 1) / 2 - 1;
+
+// Stores `value` in `target` only if it is a finite number: a step whose result overflows or
+// divides by zero is abandoned and its target keeps the previous value.
+void storeIfFinite(double& target, double value) {
+    if (std::isfinite(value)) target = value;
+}
+
+// Half of (max - min), rounded to the nearest integer with ties to even.
+std::int32_t halfRange(std::int32_t maxValue, std::int32_t minValue) {
+    const double half = (static_cast<double>(maxValue) - static_cast<double>(minValue)) / 2.0;
+    return static_cast<std::int32_t>(std::nearbyint(half));
+}
+
+// A sample times a window entry, rounded to the nearest 16-bit value (ties to even) and clamped
+// to the 16-bit range, so that a loud sample under the window's bulge saturates instead of
+// wrapping or leaving a stale value behind.
+std::int16_t weigh(std::int16_t sample, float weight) {
+    const double product = static_cast<double>(static_cast<float>(sample)) * weight;
+    const double rounded = std::nearbyint(product);
+    return static_cast<std::int16_t>(std::clamp(rounded, -32768.0, 32767.0));
+}
+
+// The dominant frequency of one channel from the transform just computed: the searched bin of
+// largest power (strictly greater wins, so the lower bin wins a tie; it must be above 0), then a
+// parabola through the log-powers of it and its two neighbours places the peak between bins.
+// When no bin qualifies, the bin and the frequency keep their previous values.
+void findDominant(const double* re, const float* im, std::int16_t& peakBin, double& frequency) {
+    double best = 0.0;
+    int bestBin = 0;
+    for (int n = kFirstSearchedBin; n <= kLastSearchedBin; ++n) {
+        const double power = re[n] * re[n] + static_cast<double>(im[n]) * im[n];
+        if (power > best) {
+            best = power;
+            bestBin = n;
+        }
+    }
+    if (bestBin == 0) return;
+    peakBin = static_cast<std::int16_t>(bestBin);
+
+    double offset = 0.0;
+    const double below =
+        re[bestBin - 1] * re[bestBin - 1] + static_cast<double>(im[bestBin - 1]) * im[bestBin - 1];
+    const double above =
+        re[bestBin + 1] * re[bestBin + 1] + static_cast<double>(im[bestBin + 1]) * im[bestBin + 1];
+    if (below > 0.0 && above > 0.0) {
+        const double a = std::log(below);
+        const double b = std::log(best);
+        const double c = std::log(above);
+        const double curvature = a - 2.0 * b + c;
+        if (curvature < 0.0) offset = std::clamp(0.5 * (a - c) / curvature, -0.5, 0.5);
+    }
+    storeIfFinite(frequency, (bestBin + offset) * kHzPerBinNumerator / kHzPerBinDenominator);
+}
+
+}  // namespace
+
+MeasurementEngine::MeasurementEngine() {
+    // A raised-cosine weighting spanning 16384 entries; the engine reads every second entry, so
+    // it spans 8192 frames. Entry 0 stays 0.
+    for (int k = 1; k < kWindowTableSize; ++k) {
+        const double w = 0.54 - 0.54 * std::cos(6.28318 * k / 16384.0);
+        windowTable[static_cast<std::size_t>(k)] = static_cast<float>(w);
+    }
+    fft.BuildBitReverseTable();
+}
+
+void MeasurementEngine::startCapture() {
+    frequencySum = 0.0;
+    historyCount = 0;
+    ampsHistoryCount = 0;
+    label1Colour = kLampRed;
+    label2Colour = kLampRed;
+}
+
+void MeasurementEngine::stopCapture() {
+    label1Colour = kLampBlack;
+    label2Colour = kLampBlack;
+}
+
+void MeasurementEngine::ProcessBuffer() {
+    const int lastFrame = std::clamp((captureLength - 4) / 2, 0, kMaxFrame);
+    const std::int16_t* cb = captureBuffer.data();
+    std::int32_t* left = leftSamples.data();
+    std::int32_t* right = rightSamples.data();
+
+    // De-interleave: frame k is value 2k (voltage) and value 2k + 1 (current).
+    for (int k = 0; k <= lastFrame; ++k) {
+        left[k] = cb[2 * k];
+        right[k] = cb[2 * k + 1];
+    }
+
+    // Extremes, carried over from the previous buffer; frame 0 takes no part.
+    for (int k = 1; k <= lastFrame; ++k) {
+        voltsMax = std::max(voltsMax, left[k]);
+        voltsMin = std::min(voltsMin, left[k]);
+    }
+    for (int k = 1; k <= lastFrame; ++k) {
+        ampsMax = std::max(ampsMax, right[k]);
+        ampsMin = std::min(ampsMin, right[k]);
+    }
+
+    // Sums of squares and of the instantaneous power, each in ascending frame order. Every
+    // sum runs over frames 1..lastFrame and is divided by lastFrame (8190), although only 4096
+    // frames are captured: stored calibrations include that scale.
+    double sumVoltsSquared = 0.0;
+    double sumAmpsSquared = 0.0;
+    double sumPower = 0.0;
+    for (int k = 1; k <= lastFrame; ++k) {
+        const double v = static_cast<double>(left[k] * kVoltsFullScale) / kFullScaleCounts;
+        const double a = static_cast<double>(right[k] * kAmpsFullScale) / kFullScaleCounts;
+        sumVoltsSquared += v * v;
+        sumAmpsSquared += a * a;
+        sumPower += v * a;
+    }
+    const double frames = lastFrame;
+    storeIfFinite(voltsRms, std::sqrt(sumVoltsSquared / frames) / voltsCal);
+    storeIfFinite(ampsRms, std::sqrt(sumAmpsSquared / frames) / ampsCal);
+    // Signed products summed, then the magnitude: a reversed current transformer still reads
+    // positive power, and out-of-phase parts cancel as they do in the load.
+    storeIfFinite(watts, std::fabs(sumPower) / frames / (voltsCal * ampsCal));
+
+    voltsHalfRange = halfRange(voltsMax, voltsMin);
+    if (voltsRms > 0.0) {
+        storeIfFinite(voltsCrest, voltsHalfRange * kCrestConstant * kVoltsFullScale /
+                                      (kFullScaleCounts * voltsCal) / voltsRms);
+    }
+    ampsHalfRange = halfRange(ampsMax, ampsMin);
+    if (ampsRms > 0.0) {
+        storeIfFinite(ampsCrest, ampsHalfRange * kCrestConstant * kAmpsFullScale /
+                                     (kFullScaleCounts * ampsCal) / ampsRms);
+    }
+
+    // Weighting: frame i uses window entry 2i.
+    for (int i = 1; i <= kLastWindowedFrame; ++i)
+        windowedLeft[static_cast<std::size_t>(i)] =
+            weigh(cb[2 * i], windowTable[static_cast<std::size_t>(2 * i)]);
+    for (int i = 1; i <= kLastWindowedFrame; ++i)
+        windowedRight[static_cast<std::size_t>(i)] =
+            weigh(cb[2 * i + 1], windowTable[static_cast<std::size_t>(2 * i)]);
+
+    // Dominant frequencies. The transform's imaginary parts are overwritten by the next call, so
+    // each channel is searched right after its own transform.
+    if (fft.ComputeFFT(windowedLeft, spectrumLeft))
+        findDominant(spectrumLeft.data(), fft.imaginaryParts.data(), leftPeakBin, leftFrequency);
+    if (fft.ComputeFFT(windowedRight, spectrumRight))
+        findDominant(spectrumRight.data(), fft.imaginaryParts.data(), rightPeakBin, rightFrequency);
+
+    // Moving average of the voltage frequency over the last averagingDepth buffers. The slot
+    // dropped is the one written averagingDepth buffers ago, so START only resets the count and
+    // the sum. The "VOLTS LOCK" lamp turns green once the average is full.
+    const auto slotValid = [this] { return historyIndex >= 0 && historyIndex < kHistorySize; };
+    historyCount += 1;
+    historyIndex += 1;
+    if (historyIndex >= averagingDepth + 1) historyIndex = 1;
+    if (historyCount > averagingDepth) {
+        historyCount = averagingDepth;
+        label2Colour = kLampGreen;
+        if (slotValid()) frequencySum -= frequencyHistory[static_cast<std::size_t>(historyIndex)];
+    }
+    if (slotValid()) frequencyHistory[static_cast<std::size_t>(historyIndex)] = leftFrequency;
+    frequencySum += leftFrequency;
+    if (historyCount != 0) storeIfFinite(averageFrequency, frequencySum / historyCount);
+
+    // "AMPS LOCK": green after the same number of buffers; the current frequency is not averaged.
+    ampsHistoryCount += 1;
+    if (ampsHistoryCount > averagingDepth) {
+        ampsHistoryCount = averagingDepth;
+        label1Colour = kLampGreen;
+    }
+
+    readouts.label36 = frequencyReadoutText(averageFrequency);
+
+    // Both extremes restart from the half-range: on a zero-centred signal the half-range follows
+    // a rise at once and halves its excess over a lower peak on every following buffer.
+    voltsMin = voltsHalfRange;
+    voltsMax = voltsHalfRange;
+
+    readouts.label57 = "V";
+    readouts.label37 = rmsReadoutText(voltsRms);
+    readouts.label7 = formatPattern(voltsRms, "0.0");
+
+    ampsMin = ampsHalfRange;
+    ampsMax = ampsHalfRange;
+
+    readouts.label54 = "A";
+    readouts.label35 = rmsReadoutText(ampsRms);
+    readouts.label8 = formatPattern(ampsRms, "0.00");
+
+    storeIfFinite(voltAmps, voltsRms * ampsRms);
+    // Power factor as W / VA; without apparent power it keeps its previous value.
+    if (voltAmps > 0.0) storeIfFinite(powerFactor, watts / voltAmps);
+
+    readouts.label41 = formatPattern(voltAmps, "0.0##");
+    readouts.label40 = formatPattern(watts, "0.0##");
+    readouts.label42 = formatPattern(powerFactor, "0.000");
+    readouts.label3 = formatPattern(voltsCrest, "0.000");
+    readouts.label5 = formatPattern(ampsCrest, "0.000");
+}
+
+}  // namespace acw
