@@ -58,7 +58,20 @@ private:
 class TGNCounter : public QMainWindow {
     Q_OBJECT
 public:
+    // The face in pixels: the designed client area below the menu bar is 499 x 570; the window
+    // shows only its upper 499 x 429, so the sound-card picker at its designed place and the
+    // hidden surfaces lie outside the visible part.
+    static constexpr int kClientWidthPx = 499;
+    static constexpr int kDesignedClientHeightPx = 570;
+    static constexpr int kVisibleClientHeightPx = 429;
+
+    // Builds the window as created: every control with its designed caption and state, lamps
+    // black, readouts "0.0", the picker and the hidden surfaces hidden, timers stopped, the scope
+    // settings and the engine at their start values. The window has a fixed size. Nothing is
+    // drawn on the scope until start-up calls RefreshScopeControls and ApplyScopeSettings.
     explicit TGNCounter(QWidget* parent = nullptr);
+    // Destroys the child objects (controls and any subsystem parented to the window) first,
+    // while engine(), scope() and graphBox() still exist.
     ~TGNCounter() override;
 
     MeasurementEngine& engine();
@@ -80,6 +93,11 @@ public:
     void RefreshScopeControls();
     // Checks the manual settings, clears the scope, draws the graticule and the picture.
     void ApplyScopeSettings();
+
+    // Start-up step for the hidden surfaces: `ScopeBuff` and the blank `nullscope` take the size
+    // and the black background of the scope screen's image. Call once before
+    // RefreshScopeControls and ApplyScopeSettings.
+    void prepareScopeSurfaces();
 
     // Called from the close event (close box, system menu, "Exit") before the window closes.
     // The shutdown sequence is installed here by the application shell.
