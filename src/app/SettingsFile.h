@@ -26,6 +26,20 @@ struct SettingsValues {
 // comma or a line end; blanks before a value are skipped. A field that cannot be converted to
 // its type (not a number, out of range, not finite) leaves its value unchanged and reading goes
 // on with the next field; fields past the end of the text leave their values unchanged.
+//
+// Field rules in detail:
+// - A line end is CR LF, a lone LF or a lone CR; each comma and each line end closes one field,
+//   so "1,2\r\n3" holds three fields and an empty line is an empty field. The end of the text
+//   closes a last field that has no line end; nothing after the last line end is a field.
+// - Blanks (spaces and tabs) before and after the value are skipped ("  7" reads 7, "7 " too).
+// - Integer fields take an optional sign and decimal digits, nothing else: "12abc", "1.5",
+//   "1e3" and an empty field cannot be converted. A value outside the range of the field's type
+//   (16-bit for lines 2..5, 32-bit for the others) cannot be converted either.
+// - Double fields take an optional sign, digits with an optional "." fraction and an optional
+//   exponent ("1", "-0.5", ".5", "1e3", "1.5E+20"). "nan", "inf", a value too large or too small
+//   for a double (it would become infinite or lose every digit) and anything followed by other
+//   text ("0.5V") cannot be converted.
+// - The values are taken as read, without validation: the caller applies start-up's rules.
 void readSettingsText(std::string_view text, SettingsValues& values);
 
 // The file's exact content: ten lines, each ended by CR LF; integers as plain decimals, doubles
@@ -33,7 +47,11 @@ void readSettingsText(std::string_view text, SettingsValues& values);
 // very large or small magnitudes; every double reads back to the same value.
 std::string writeSettingsText(const SettingsValues& values);
 
-// One double in the file's form (see writeSettingsText).
+// One double in the file's form (see writeSettingsText): the shortest text that reads back to
+// the same value. Magnitudes from 1E-5 up to below 1E+15 are written in plain decimals
+// ("0.00001", "123456789.125", "-3"); smaller and larger ones as digits, "E", a signed power
+// ("1E-300", "1.5E+20"). Zero is "0" and negative zero "-0". A value that is not finite is
+// written as "nan", "inf" or "-inf", which the reader rejects (the field keeps its value).
 std::string formatSettingsDouble(double value);
 
 }  // namespace acw
