@@ -77,6 +77,10 @@ void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Rgb colour) 
         const long long from = std::max(std::min(ax, bx), 0LL);
         const long long to = std::min(std::max(ax, bx), w - 1);
         const long long sign = dx < 0 ? -1 : 1;
+        if (dy == 0) {  // grid lines and flat traces: one run along the row
+            for (long long px = from; px <= to; ++px) put(px, ay);
+            return;
+        }
         for (long long px = from; px <= to; ++px) {
             put(px, ay + roundedQuotient((px - ax) * dy * sign, dx * sign));
         }
@@ -85,6 +89,10 @@ void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Rgb colour) 
         const long long from = std::max(std::min(ay, by), 0LL);
         const long long to = std::min(std::max(ay, by), h - 1);
         const long long sign = dy < 0 ? -1 : 1;
+        if (dx == 0) {
+            for (long long py = from; py <= to; ++py) put(ax, py);
+            return;
+        }
         for (long long py = from; py <= to; ++py) {
             put(ax + roundedQuotient((py - ay) * dx * sign, dy * sign), py);
         }
