@@ -1,0 +1,186 @@
+#include "app/CommandLine.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+#include <system_error>
+
+#ifndef ACW_VERSION
+#define ACW_VERSION "unknown"
+#endif
+
+namespace acw {
+
+namespace {
+
+// What an option does with the options struct. A handler for an option with a value receives
+// the value; it returns an error (without the option's name) or "".
+using OptionHandler = std::string (*)(CommandLineOptions&, const std::string& value);
+
+struct OptionSpec {
+    std::string_view name;  // with the leading "--"
+    bool takesValue;
+    OptionHandler apply;
+};
+
+std::string setMeasure(CommandLineOptions& o, const std::string&) {
+    o.action = CommandLineOptions::Action::Measure;
+    return {};
+}
+
+std::string setDemo(CommandLineOptions& o, const std::string&) {
+    o.demo = true;
+    return {};
+}
+
+std::string setInput(CommandLineOptions& o, const std::string& value) {
+    if (value.empty()) return "needs a file name";
+    o.inputPath = value;
+    return {};
+}
+
+std::string setSettings(CommandLineOptions& o, const std::string& value) {
+    if (value.empty()) return "needs a file name";
+    o.settingsPath = value;
+    return {};
+}
+
+std::string setBuffers(CommandLineOptions& o, const std::string& value) {
+    std::int64_t n = 0;
+    const char* last = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), last, n, 10);
+    if (value.empty() || ec != std::errc() || ptr != last || n < 1)
+        return "bad value '" + value + "': a whole number of 1 or more is needed";
+    o.buffers = n;
+    return {};
+}
+
+std::string setHelp(CommandLineOptions& o, const std::string&) {
+    o.action = CommandLineOptions::Action::Help;
+    return {};
+}
+
+std::string setVersion(CommandLineOptions& o, const std::string&) {
+    o.action = CommandLineOptions::Action::Version;
+    return {};
+}
+
+constexpr std::array<OptionSpec, 7> kOptions{{
+    {"--measure", false, setMeasure},
+    {"--input", true, setInput},
+    {"--demo", false, setDemo},
+    {"--buffers", true, setBuffers},
+    {"--settings", true, setSettings},
+    {"--help", false, setHelp},
+    {"--version", false, setVersion},
+}};
+
+const OptionSpec* findOption(std::string_view name) {
+    for (const OptionSpec& spec : kOptions)
+        if (spec.name == name) return &spec;
+    return nullptr;
+}
+
+// The checks that concern several options at once.
+std::string checkCombination(const CommandLineOptions& o) {
+    if (o.demo && o.inputPath) return "--input and --demo cannot be used together";
+    if (o.action == CommandLineOptions::Action::Measure) {
+        if (!o.demo && !o.inputPath) return "--measure needs --input FILE or --demo";
+        if (o.demo && !o.buffers) return "--measure --demo needs --buffers N";
+    } else if (o.buffers) {
+        return "--buffers is used only with --measure";
+    }
+    return {};
+}
+
+}  // namespace
+
+CommandLineParse parseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLineParse result;
+    CommandLineOptions& options = result.options;
+    std::vector<std::string_view> seen;
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.size() < 3 || argument.compare(0, 2, "--") != 0) {
+            if (argument.size() > 1 && argument[0] == '-' && argument != "--")
+                result.error = "unknown option '" + argument + "' (try --help)";
+            else
+                result.error = "unexpected argument '" + argument + "' (try --help)";
+            return result;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string_view name = std::string_view(argument).substr(0, equals);
+        const OptionSpec* spec = findOption(name);
+        if (!spec) {
+            result.error = "unknown option '" + std::string(name) + "' (try --help)";
+            return result;
+        }
+        for (std::string_view earlier : seen) {
+            if (earlier == spec->name) {
+                result.error = std::string(spec->name) + " given more than once";
+                return result;
+            }
+        }
+        seen.push_back(spec->name);
+
+        std::string value;
+        if (spec->takesValue) {
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                result.error = std::string(spec->name) + " needs a value";
+                return result;
+            }
+        } else if (equals != std::string::npos) {
+            result.error = std::string(spec->name) + " takes no value";
+            return result;
+        }
+
+        const std::string problem = spec->apply(options, value);
+        if (!problem.empty()) {
+            result.error = std::string(spec->name) + ": " + problem;
+            return result;
+        }
+        if (options.action == CommandLineOptions::Action::Help ||
+            options.action == CommandLineOptions::Action::Version)
+            return result;
+    }
+
+    result.error = checkCombination(options);
+    return result;
+}
+
+CommandLineParse parseCommandLine(int argc, const char* const* argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] ? argv[i] : "");
+    return parseCommandLine(arguments);
+}
+
+std::string usageText() {
+    return "Usage: ac-wattmeter [--demo | --input FILE] [--settings FILE]\n"
+           "       ac-wattmeter --measure --input FILE [--buffers N] [--settings FILE]\n"
+           "       ac-wattmeter --measure --demo --buffers N [--settings FILE]\n"
+           "\n"
+           "AC power analyser for a sound card's stereo line input (left = voltage,\n"
+           "right = current). Without --measure the instrument's window opens.\n"
+           "\n"
+           "  --measure        measure without a window and print one CSV line per buffer:\n"
+           "                   time_s,volts,amps,hz,watts,va,pf,v_cf,a_cf,volts_lock,amps_lock\n"
+           "  --input FILE     a stereo recording at 11025 Hz (WAV and other formats) as the\n"
+           "                   source; a last partial buffer of 4096 frames is not measured\n"
+           "  --demo           the built-in demo adaptor (120 V, 60 Hz, about 5 A) as the source\n"
+           "  --buffers N      measure at most N buffers (required with --measure --demo)\n"
+           "  --settings FILE  take the calibration from FILE instead of the user's\n"
+           "                   wattmeter.ini; headless measuring never writes it\n"
+           "  --help           show this text\n"
+           "  --version        show the program's version\n"
+           "\n"
+           "Exit status: 0 done, 1 reading or writing failed part-way, 2 bad options or input.\n";
+}
+
+std::string versionText() { return std::string("ac-wattmeter ") + ACW_VERSION + "\n"; }
+
+}  // namespace acw

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace acw {
+
+// What the program was asked to do. With no option it opens the window; the source options
+// (--demo, --input, --settings) apply to the window as well as to headless measuring.
+struct CommandLineOptions {
+    enum class Action {
+        Window,   // no action option: the instrument's window
+        Measure,  // --measure: headless measuring, CSV on stdout
+        Help,     // --help
+        Version,  // --version
+    };
+
+    Action action = Action::Window;
+    bool demo = false;                        // --demo: the built-in demo adaptor as the source
+    std::optional<std::string> inputPath;     // --input FILE: a recording as the source
+    std::optional<std::string> settingsPath;  // --settings FILE: instead of the user's file
+    std::optional<std::int64_t> buffers;      // --buffers N: at most N buffers (N >= 1)
+};
+
+// The outcome of parsing: the options, or a one-line error (without the program name) when
+// `error` is not empty. On error the options are incomplete and must not be used.
+struct CommandLineParse {
+    CommandLineOptions options;
+    std::string error;
+
+    bool ok() const { return error.empty(); }
+};
+
+// Parses the arguments after the program name. Options are long options, each given at most
+// once; a value follows as the next argument or after "=" ("--input FILE", "--input=FILE").
+// "--help" and "--version" end the parsing at once (what follows them is not checked). After
+// the options are read the combination is checked: --measure needs exactly one of --input and
+// --demo, --demo with --measure needs --buffers, --input and --demo exclude each other, and
+// --buffers is only for --measure.
+//
+// New options are added to the option table in CommandLine.cpp (name, whether a value
+// follows, and what it sets) and, where they combine with others, to the final checks.
+CommandLineParse parseCommandLine(const std::vector<std::string>& arguments);
+CommandLineParse parseCommandLine(int argc, const char* const* argv);
+
+// The text of --help (several lines, ends with a line end) and of --version (one line).
+std::string usageText();
+std::string versionText();
+
+}  // namespace acw

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+
+namespace acw {
+namespace {
+
+using Action = CommandLineOptions::Action;
+
+CommandLineParse parse(std::vector<std::string> arguments) { return parseCommandLine(arguments); }
+
+TEST(CommandLineParse, NoOptionsMeansTheWindow) {
+    const auto p = parse({});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.action, Action::Window);
+    EXPECT_FALSE(p.options.demo);
+    EXPECT_FALSE(p.options.inputPath);
+    EXPECT_FALSE(p.options.settingsPath);
+    EXPECT_FALSE(p.options.buffers);
+}
+
+TEST(CommandLineParse, MeasureTakesItsSourceCalibrationAndLimitInAnyOrder) {
+    const auto p =
+        parse({"--settings", "/tmp/s.ini", "--buffers=12", "--input", "rec.wav", "--measure"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.action, Action::Measure);
+    EXPECT_EQ(p.options.inputPath.value_or(""), "rec.wav");
+    EXPECT_EQ(p.options.settingsPath.value_or(""), "/tmp/s.ini");
+    EXPECT_EQ(p.options.buffers.value_or(0), 12);
+
+    const auto demo = parse({"--measure", "--demo", "--buffers", "3"});
+    ASSERT_TRUE(demo.ok()) << demo.error;
+    EXPECT_TRUE(demo.options.demo);
+    EXPECT_EQ(demo.options.buffers.value_or(0), 3);
+
+    // A value that looks like an option is still the value: a file may be named so.
+    const auto odd = parse({"--measure", "--input", "--demo"});
+    ASSERT_TRUE(odd.ok()) << odd.error;
+    EXPECT_EQ(odd.options.inputPath.value_or(""), "--demo");
+    EXPECT_FALSE(odd.options.demo);
+}
+
+TEST(CommandLineParse, WindowKeepsSourceOptionsForLaterUse) {
+    const auto p = parse({"--demo", "--settings=/x/w.ini"});
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.action, Action::Window);
+    EXPECT_TRUE(p.options.demo);
+    EXPECT_EQ(p.options.settingsPath.value_or(""), "/x/w.ini");
+}
+
+TEST(CommandLineParse, HelpAndVersionWinAsSoonAsTheyAreSeen) {
+    EXPECT_EQ(parse({"--help"}).options.action, Action::Help);
+    EXPECT_EQ(parse({"--version"}).options.action, Action::Version);
+    const auto p = parse({"--measure", "--help", "--no-such-option"});
+    EXPECT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.action, Action::Help);
+    EXPECT_NE(usageText().find("--measure"), std::string::npos);
+    EXPECT_EQ(versionText().rfind("ac-wattmeter ", 0), 0u);
+}
+
+TEST(CommandLineParse, RefusesBadArgumentsWithAOneLineReason) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"-h"}, "unknown option '-h'"},
+        {{"recording.wav"}, "unexpected argument 'recording.wav'"},
+        {{"--measure", "--input"}, "--input needs a value"},
+        {{"--measure", "--input="}, "--input: needs a file name"},
+        {{"--measure", "--demo", "--buffers", "0"}, "--buffers: bad value '0'"},
+        {{"--measure", "--demo", "--buffers", "-3"}, "--buffers: bad value '-3'"},
+        {{"--measure", "--demo", "--buffers", "7x"}, "--buffers: bad value '7x'"},
+        {{"--measure", "--demo", "--buffers", "99999999999999999999"}, "--buffers: bad value"},
+        {{"--measure"}, "--measure needs --input FILE or --demo"},
+        {{"--measure", "--demo"}, "--measure --demo needs --buffers N"},
+        {{"--measure", "--demo", "--input", "a.wav", "--buffers", "1"}, "cannot be used together"},
+        {{"--buffers", "4"}, "--buffers is used only with --measure"},
+        {{"--measure", "--input", "a.wav", "--input", "b.wav"}, "--input given more than once"},
+        {{"--measure=yes", "--demo"}, "--measure takes no value"},
+        {{"--settings"}, "--settings needs a value"},
+    };
+    for (const Case& c : cases) {
+        const auto p = parse(c.arguments);
+        EXPECT_FALSE(p.ok()) << c.expected;
+        EXPECT_NE(p.error.find(c.expected), std::string::npos)
+            << "got \"" << p.error << "\", expected \"" << c.expected << "\"";
+        EXPECT_EQ(p.error.find('\n'), std::string::npos) << p.error;
+    }
+}
+
+TEST(CommandLineParse, ArgvFormSkipsTheProgramName) {
+    const char* argv[] = {"ac-wattmeter", "--measure", "--input", "x.wav", nullptr};
+    const auto p = parseCommandLine(4, argv);
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.options.inputPath.value_or(""), "x.wav");
+}
+
+}  // namespace
+}  // namespace acw
