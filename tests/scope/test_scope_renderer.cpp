@@ -50,19 +50,6 @@ protected:
     FakeScopeView view;
 };
 
-TEST(ScopeStateTest, StartsAsBeforeTheSettingsFile) {
-    const ScopeState s;
-    EXPECT_EQ(s.scopeMode, 2);
-    EXPECT_EQ(s.lockToL, 1);
-    EXPECT_EQ(s.sampleRate, 11025);
-    EXPECT_EQ(s.captureLength, 16384);
-    EXPECT_EQ(s.manualScale, 0);
-    EXPECT_EQ(s.gainL, 0);
-    EXPECT_EQ(s.timeBase, 0);
-    EXPECT_EQ(s.leftTrigger, 0);
-    EXPECT_EQ(s.leftYScale, 0.0);
-}
-
 TEST(GraticuleTest, DrawsTheGridAndTicksInGreyAndLeavesABlackPen) {
     RecordingSurface surface;
     drawGraticule(surface);
