@@ -64,6 +64,14 @@ QLabel* makeUnit(QWidget* parent, const char* name, const char* caption, const Q
     return label;
 }
 
+// Our sans-serif runs a pixel or two wider than the old dialog face on a few short captions;
+// such a caption may run on into the empty space at its right instead of being cut.
+void growToCaption(QLabel* label) {
+    const int need = QFontMetrics(label->font()).horizontalAdvance(label->text()) + label->width() -
+                     label->contentsRect().width();
+    if (need > label->width()) label->resize(need, label->height());
+}
+
 QLabel* makeLamp(QWidget* parent, const char* name, const QRect& geometry) {
     QLabel* lamp = makeLabel(parent, name, QString(), geometry);
     setBordered(lamp);
@@ -223,10 +231,10 @@ void TGNCounter::Private::buildLayout() {
     cmdSC1R_volup->setFont(faceFont(12, false));
     LgainReadout = makeTextBox(f, "LgainReadout", "1", twipsRect(120, 600, 615, 285));
     RgainReadout = makeTextBox(f, "RgainReadout", "1", twipsRect(1800, 600, 615, 285));
-    makeLabel(f, "Label31", QStringLiteral("L Gain"), twipsRect(240, 960, 495, 255),
-              Qt::AlignLeft | Qt::AlignTop);
-    makeLabel(f, "Label23", QStringLiteral("R Gain"), twipsRect(1920, 960, 495, 255),
-              Qt::AlignLeft | Qt::AlignTop);
+    growToCaption(makeLabel(f, "Label31", QStringLiteral("L Gain"), twipsRect(240, 960, 495, 255),
+                            Qt::AlignLeft | Qt::AlignTop));
+    growToCaption(makeLabel(f, "Label23", QStringLiteral("R Gain"), twipsRect(1920, 960, 495, 255),
+                            Qt::AlignLeft | Qt::AlignTop));
     SplitCheck =
         makeCheck(f, "SplitCheck", QStringLiteral("Split Trace"), twipsRect(840, 1200, 1335, 255));
     LockCheck =
