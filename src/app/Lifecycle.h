@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "app/SettingsFile.h"
+#include "app/SettingsStore.h"
+
+namespace acw {
+
+class TGNCounter;
+
+// What start-up and shutdown need of the capture side: the device list in `List1` and
+// `deviceNames`, the chosen device `selectedDevice`, the frame caption that names it, and the
+// capture state. The capture binding provides it; every call comes on the GUI thread.
+class CaptureSide {
+public:
+    virtual ~CaptureSide() = default;
+
+    // Lists the input devices into `List1` and `deviceNames`, device i as entry i. Called once,
+    // at start-up.
+    virtual void listDevices() = 0;
+    // Selects entry `index` of `List1` as a click on it would, so that `selectedDevice` becomes
+    // `index`. Returns false and changes nothing when the list has no such entry.
+    virtual bool selectListEntry(std::int32_t index) = 0;
+    virtual std::int32_t selectedDevice() const = 0;
+    virtual void setSelectedDevice(std::int32_t device) = 0;
+    // Sets the caption of `ScopeFrame` to "Scope Control - " followed by `deviceNames` entry
+    // `selectedDevice` (nothing after the dash for an id of 0..50 that names no device); leaves
+    // the caption unchanged when `selectedDevice` is outside 0..50.
+    virtual void showSelectedDeviceInCaption() = 0;
+    // True while a device is open and buffers flow.
+    virtual bool isCapturing() const = 0;
+    // Stops and closes the device; the lamps turn black. Only called while capturing.
+    virtual void StopCapture() = 0;
+};
+
+// Start-up and shutdown of the main window, and the settings file between them.
+//
+// Order of calls: construct, then startUp() once before the window is first shown. startUp()
+// installs the shutdown sequence as the window's close handler and connects "Exit" (`mnuExit`)
+// to it. The window, the capture side and the hooks must outlive this object (parent it to the
+// window, or keep it beside the window on the stack).
+//
+// Shutdown (the close box, the system menu, "Exit"): `lockGains` from `LockCheck`, the settings
+// written, then either a running capture stopped and the program ended at once, or the help
+// window closed and the main window closed. "Exit" closes the main window at its end, whose
+// close event runs the sequence a second time: the file is written twice with the same content.
+// Nothing loops and a capture is never stopped twice; once the program has been ended, further
+// close events only close.
+class Lifecycle : public QObject {
+    Q_OBJECT
+public:
+    struct Hooks {
+        // Shutdown: closes the help window if it is open. May be empty (no help window).
+        std::function<void()> closeHelpWindow;
+        // Shutdown during capture: ends the program at once. Default: leave the event loop with
+        // exit code 0 (QCoreApplication::exit), without closing any further window.
+        std::function<void()> endProgram;
+        // A settings file that could not be written at shutdown. Default: a line on stderr and
+        // a warning message box (title "Error") naming the file and the reason. Called at most
+        // once per shutdown ("Exit" writes twice but reports once); shutdown goes on afterwards.
+        std::function<void(const QString& path, const QString& reason)> reportSaveFailure;
+    };
+
+    Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store, Hooks hooks,
+              QObject* parent = nullptr);
+    Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store,
+              QObject* parent = nullptr);
+
+    // The start-up sequence, in its order; a step that fails is skipped and the next one runs:
+    // fixed parameters; lamp `Label2` black; device list and first selection; settings file;
+    // selection of the saved device and the frame caption; hidden scope surfaces;
+    // RefreshScopeControls; ApplyScopeSettings (the first, empty scope picture). The FFT tables
+    // and the weighting table were built with the measurement engine.
+    void startUp();
+
+    // "Exit": the shutdown sequence, ended by closing the main window.
+    void exit();
+
+    // The settings file: LoadSettings reads it into the window's state (values the file does not
+    // hold keep theirs; no validation: start-up validates afterwards), SaveSettings writes the
+    // state. SaveSettings returns false with the reason when the file could not be written.
+    void LoadSettings();
+    bool SaveSettings(QString* reason = nullptr);
+
+    // The ten saved values as the window holds them now, and the reverse.
+    SettingsValues currentSettings() const;
+    void applySettings(const SettingsValues& values);
+
+    const SettingsStore& store() const { return store_; }
+
+private:
+    enum class Origin { ExitCommand, CloseEvent };
+    void shutdown(Origin origin);
+
+    TGNCounter& window_;
+    CaptureSide& capture_;
+    SettingsStore store_;
+    Hooks hooks_;
+    int shutdownDepth_ = 0;          // shutdown sequences running (2 while "Exit" closes)
+    bool closingFromEvent_ = false;  // a close event's sequence is running
+    bool failureReported_ = false;   // within the current shutdown
+    bool programEnded_ = false;
+};
+
+}  // namespace acw

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <array>
+#include <memory>
+
+#include "app/Lifecycle.h"
+#include "app/MainWindow.h"
+#include "measure/MeasurementEngine.h"
+#include "scope/ScopeState.h"
+
+namespace acw::test {
+
+// The capture side as the device picker keeps it: `List1`, `deviceNames` and the frame caption
+// of the real window, with a capture state the test sets.
+class FakeCapture : public CaptureSide {
+public:
+    FakeCapture(TGNCounter& window, QStringList names) : names_(std::move(names)) {
+        list = window.findChild<QListWidget*>(QStringLiteral("List1"));
+        frame = window.findChild<QGroupBox*>(QStringLiteral("ScopeFrame"));
+    }
+    void listDevices() override {
+        for (int i = 0; i < names_.size(); ++i) {
+            list->addItem(names_[i]);
+            if (i <= 50) deviceNames[static_cast<std::size_t>(i)] = names_[i];
+        }
+    }
+    bool selectListEntry(std::int32_t index) override {
+        if (index < 0 || index >= list->count()) return false;
+        list->setCurrentRow(index);
+        selected = index;
+        return true;
+    }
+    std::int32_t selectedDevice() const override { return selected; }
+    void setSelectedDevice(std::int32_t device) override { selected = device; }
+    void showSelectedDeviceInCaption() override {
+        if (selected < 0 || selected > 50) return;
+        frame->setTitle(QStringLiteral("Scope Control - ") +
+                        deviceNames[static_cast<std::size_t>(selected)]);
+    }
+    bool isCapturing() const override { return capturing; }
+    void StopCapture() override {
+        ++stops;
+        capturing = false;
+    }
+
+    QListWidget* list = nullptr;
+    QGroupBox* frame = nullptr;
+    std::array<QString, 51> deviceNames;
+    std::int32_t selected = 0;
+    bool capturing = false;
+    int stops = 0;
+
+private:
+    QStringList names_;
+};
+
+// A window started by the lifecycle from a settings file in a temporary folder.
+class WindowRun {
+public:
+    WindowRun(const QString& settingsPath, QStringList devices = {"Line In A", "Line In B"}) {
+        window = std::make_unique<TGNCounter>();
+        capture = std::make_unique<FakeCapture>(*window, std::move(devices));
+        Lifecycle::Hooks hooks;
+        hooks.closeHelpWindow = [this] {
+            ++helpCloses;
+            if (onHelpClose) onHelpClose();
+        };
+        hooks.endProgram = [this] { ++programEnds; };
+        hooks.reportSaveFailure = [this](const QString& path, const QString& reason) {
+            reports << path + QStringLiteral(": ") + reason;
+        };
+        life = std::make_unique<Lifecycle>(*window, *capture, SettingsStore(settingsPath), hooks);
+        life->startUp();
+        window->show();
+    }
+
+    MeasurementEngine& engine() { return window->engine(); }
+    ScopeState& scope() { return window->scope(); }
+    template <class T>
+    T* child(const char* name) {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    std::unique_ptr<TGNCounter> window;
+    std::unique_ptr<FakeCapture> capture;
+    std::unique_ptr<Lifecycle> life;
+    int helpCloses = 0;
+    int programEnds = 0;
+    QStringList reports;
+    std::function<void()> onHelpClose;
+};
+
+inline QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+}  // namespace acw::test
