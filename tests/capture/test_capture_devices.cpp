@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+#include "capture/BufferAssembler.h"
+#include "capture/PacedInput.h"
+#include "capture/WaveInput.h"
+#include "capture/WaveInputFactory.h"
+#include "measure/SyntheticSignal.h"
+
+namespace acw {
+namespace {
+
+using Block = std::array<std::int16_t, 8192>;
+
+// Little-endian bytes of consecutive sample values starting at `first`.
+std::vector<std::uint8_t> rampBytes(int first, int values) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < values; ++i) {
+        const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(first + i - 16000));
+        bytes.push_back(static_cast<std::uint8_t>(v & 0xff));
+        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
+    return bytes;
+}
+
+void expectRamp(const Block& b, int first) {
+    for (int i = 0; i < 8192; ++i) {
+        ASSERT_EQ(b[i], static_cast<std::int16_t>(first + i - 16000)) << "value " << i;
+    }
+}
+
+TEST(BufferAssembler, ChunksOfAnySizeMakeContiguousBuffers) {
+    BufferAssembler a;
+    const auto bytes = rampBytes(0, 3 * 8192 + 100);
+    // Odd chunk sizes split samples and frames across appends.
+    const std::size_t sizes[] = {1, 3, 4095, 7, 16384, 9999, 1};
+    std::size_t pos = 0;
+    int next = 0;
+    Block b{};
+    std::size_t k = 0;
+    while (pos < bytes.size()) {
+        const std::size_t n = std::min(sizes[k++ % std::size(sizes)], bytes.size() - pos);
+        a.append(bytes.data() + pos, n);
+        pos += n;
+        while (a.take(b)) {
+            expectRamp(b, next);
+            next += 8192;
+        }
+    }
+    EXPECT_EQ(next, 3 * 8192);
+    EXPECT_EQ(a.pendingBytes(), 200u);
+    EXPECT_EQ(a.droppedBuffers(), 0u);
+}
+
+TEST(BufferAssembler, FallingBehindGivesTheNewestCompleteBuffer) {
+    BufferAssembler a;
+    const auto bytes = rampBytes(0, 3 * 8192 + 10);
+    EXPECT_TRUE(a.append(bytes.data(), bytes.size()));
+    EXPECT_EQ(a.droppedBuffers(), 2u);
+    Block b{};
+    ASSERT_TRUE(a.take(b));
+    expectRamp(b, 2 * 8192);
+    EXPECT_FALSE(a.take(b));
+    // The partial buffer after it is kept and continues contiguously.
+    const auto more = rampBytes(3 * 8192 + 10, 8192);
+    a.append(more.data(), more.size());
+    ASSERT_TRUE(a.take(b));
+    expectRamp(b, 3 * 8192);
+}
+
+TEST(BufferAssembler, SamplesAreSignedLittleEndian) {
+    BufferAssembler a;
+    std::vector<std::uint8_t> bytes(16384, 0);
+    bytes[0] = 0x00, bytes[1] = 0x80;  // -32768
+    bytes[2] = 0xff, bytes[3] = 0x7f;  // 32767
+    bytes[4] = 0xff, bytes[5] = 0xff;  // -1
+    bytes[6] = 0x34, bytes[7] = 0x12;  // 0x1234
+    a.append(bytes.data(), bytes.size());
+    Block b{};
+    ASSERT_TRUE(a.take(b));
+    EXPECT_EQ(b[0], -32768);
+    EXPECT_EQ(b[1], 32767);
+    EXPECT_EQ(b[2], -1);
+    EXPECT_EQ(b[3], 0x1234);
+}
+
+TEST(BufferAssembler, ClearForgetsAPartialBuffer) {
+    BufferAssembler a;
+    const auto bytes = rampBytes(0, 8000);
+    a.append(bytes.data(), bytes.size());
+    a.clear();
+    const auto next = rampBytes(100, 8192);
+    a.append(next.data(), next.size());
+    Block b{};
+    ASSERT_TRUE(a.take(b));
+    expectRamp(b, 100);
+}
+
+TEST(DeviceNames, AreCutTo31CharactersWithoutSplittingACharacter) {
+    EXPECT_EQ(shortDeviceName("Line In (USB Audio)"), "Line In (USB Audio)");
+    const QString exact = QString(31, QChar('x'));
+    EXPECT_EQ(shortDeviceName(exact), exact);
+    EXPECT_EQ(shortDeviceName(exact + "yz"), exact);
+    // 30 letters, then a character outside the basic plane (two UTF-16 units), then more.
+    const QString wide = QString(30, QChar('a')) + QString::fromUcs4(U"\U0001F50C") + "bc";
+    const QString cut = shortDeviceName(wide);
+    EXPECT_EQ(cut.toUcs4().size(), 31);
+    EXPECT_EQ(cut, QString(30, QChar('a')) + QString::fromUcs4(U"\U0001F50C"));
+    EXPECT_EQ(shortDeviceName(""), "");
+}
+
+TEST(WaveFormatRecord, HoldsTheInstrumentFormat) {
+    const WaveFormat f = WaveFormat::stereoPcm11025();
+    EXPECT_EQ(f.formatTag, 1);
+    EXPECT_EQ(f.channels, 2);
+    EXPECT_EQ(f.samplesPerSec, 11025u);
+    EXPECT_EQ(f.avgBytesPerSec, 44100u);
+    EXPECT_EQ(f.blockAlign, 4);
+    EXPECT_EQ(f.bitsPerSample, 16);
+    EXPECT_EQ(f.extraSize, 0);
+}
+
+// Collects every buffer an input delivers.
+struct Collector {
+    explicit Collector(WaveInput& in) : input(in) {
+        QObject::connect(&input, &WaveInput::bufferReady, [this] {
+            Block b{};
+            while (input.takeBuffer(b)) blocks.push_back(b);
+        });
+        QObject::connect(&input, &WaveInput::deviceLost, [this] { ++lost; });
+    }
+    WaveInput& input;
+    std::vector<Block> blocks;
+    int lost = 0;
+};
+
+TEST(DemoAdaptorInput, IsTheOnlyDeviceAndDeliversTheDemoSignalContiguously) {
+    DemoAdaptorInput input;
+    EXPECT_EQ(input.deviceNames(), QStringList{"Demo adaptor"});
+    WaveFormat mono = WaveFormat::stereoPcm11025();
+    mono.channels = 1;
+    EXPECT_FALSE(input.open(0, mono));
+    EXPECT_FALSE(input.open(1, WaveFormat::stereoPcm11025()));
+    EXPECT_FALSE(input.isOpen());
+    ASSERT_TRUE(input.open(-1, WaveFormat::stereoPcm11025()));
+    input.close();
+    ASSERT_TRUE(input.open(0, WaveFormat::stereoPcm11025()));
+
+    Collector c(input);
+    input.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.blocks.size() >= 3; }, 10000));
+    input.close();
+    const std::size_t got = c.blocks.size();
+    QTest::qWait(450);  // more than one buffer period: nothing arrives after close
+    EXPECT_EQ(c.blocks.size(), got);
+
+    SyntheticSignal reference(SyntheticSignal::demoAdaptor());
+    Block expected{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        reference.fill(expected, 4096);
+        EXPECT_EQ(c.blocks[i], expected) << "buffer " << i;
+    }
+    EXPECT_EQ(c.lost, 0);
+}
+
+// Writes a 16-bit stereo WAV file of `frames` frames: left = frame number, right = -frame number
+// (both wrapping in 16 bits), at `rate` frames per second with `channels` channels.
+void writeWav(const QString& path, int frames, int rate = 11025, int channels = 2) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<short> data(static_cast<std::size_t>(frames) * channels);
+    for (int k = 0; k < frames; ++k) {
+        data[static_cast<std::size_t>(k) * channels] = static_cast<short>(k);
+        if (channels > 1) data[static_cast<std::size_t>(k) * channels + 1] = static_cast<short>(-k);
+    }
+    ASSERT_EQ(sf_writef_short(f, data.data(), frames), frames);
+    sf_close(f);
+}
+
+TEST(RecordingInput, PlaysTheRecordingAndLoopsOverItsWholeBlocks) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("two blocks and a bit.wav");
+    writeWav(path, 2 * 4096 + 500);
+
+    RecordingInput input(path.toStdString());
+    EXPECT_EQ(input.deviceNames(), QStringList{"two blocks and a bit.wav"});
+    ASSERT_TRUE(input.open(0, WaveFormat::stereoPcm11025()));
+    Collector c(input);
+    input.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.blocks.size() >= 3; }, 10000));
+    input.close();
+
+    // Blocks 0, 1, then block 0 again: the 500 frames after the last whole block are not played.
+    const int firstFrame[] = {0, 4096, 0};
+    for (int i = 0; i < 3; ++i) {
+        for (int k = 0; k < 4096; ++k) {
+            ASSERT_EQ(c.blocks[i][2 * k], static_cast<std::int16_t>(firstFrame[i] + k));
+            ASSERT_EQ(c.blocks[i][2 * k + 1], static_cast<std::int16_t>(-(firstFrame[i] + k)));
+        }
+    }
+}
+
+TEST(RecordingInput, BadRecordingsDoNotOpen) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString mono = dir.filePath("mono.wav");
+    const QString fast = dir.filePath("fast.wav");
+    const QString shortFile = dir.filePath("short.wav");
+    writeWav(mono, 5000, 11025, 1);
+    writeWav(fast, 5000, 44100, 2);
+    writeWav(shortFile, 4095);
+    for (const QString& p : {mono, fast, shortFile, dir.filePath("missing.wav")}) {
+        RecordingInput input(p.toStdString());
+        EXPECT_FALSE(input.open(0, WaveFormat::stereoPcm11025())) << p.toStdString();
+        EXPECT_FALSE(input.openError().empty()) << p.toStdString();
+        EXPECT_FALSE(input.isOpen());
+    }
+}
+
+TEST(WaveInputFactory, ChoosesTheSourceFromTheOptions) {
+    auto recording = makeWaveInput(false, std::string("/nonexistent/line.wav"));
+    EXPECT_NE(dynamic_cast<RecordingInput*>(recording.get()), nullptr);
+    EXPECT_EQ(recording->deviceNames(), QStringList{"line.wav"});
+    auto demo = makeWaveInput(true, std::nullopt);
+    EXPECT_NE(dynamic_cast<DemoAdaptorInput*>(demo.get()), nullptr);
+}
+
+}  // namespace
+}  // namespace acw

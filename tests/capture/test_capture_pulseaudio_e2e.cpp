@@ -1,0 +1,335 @@
+// End to end through a real audio server: a private PulseAudio daemon with a pipe source at
+// 11025 Hz stereo s16le is fed a generated recording in real time, and the instrument captures it
+// through the Qt Multimedia backend. Everything the daemon writes stays in a temporary folder.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sndfile.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "capture/AudioDeviceInput.h"
+#include "capture/CaptureCycle.h"
+#include "capture/RecordingReader.h"
+#include "measure/MeasurementEngine.h"
+#include "measure/SyntheticSignal.h"
+
+namespace acw {
+namespace {
+
+QTemporaryDir* gDir = nullptr;
+
+QString fifoPath() { return gDir->filePath("run/line-in.fifo"); }
+QString socketPath() { return gDir->filePath("run/native"); }
+
+// The private daemon. Started once for the suite; stopped at the end whatever happens (also when
+// the test process dies: the daemon gets SIGKILL when its parent goes).
+class Daemon {
+public:
+    bool start(QString* why) {
+        if (running()) return true;
+        const QString exe = QStandardPaths::findExecutable("pulseaudio");
+        if (exe.isEmpty()) {
+            *why = "pulseaudio is not installed";
+            return false;
+        }
+        QFile::remove(socketPath());
+        process_ = std::make_unique<QProcess>();
+        process_->setProgram(exe);
+        process_->setArguments({
+            "-n",
+            "--daemonize=no",
+            "--system=no",
+            "--use-pid-file=no",
+            "--exit-idle-time=-1",
+            "--disable-shm=yes",
+            "--log-target=stderr",
+            "-L",
+            "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath(),
+            "-L",
+            "module-pipe-source source_name=acw_line_in file=" + fifoPath() +
+                " format=s16le rate=11025 channels=2",
+        });
+        process_->setStandardOutputFile(gDir->filePath("pulseaudio.log"), QIODevice::Append);
+        process_->setStandardErrorFile(gDir->filePath("pulseaudio.log"), QIODevice::Append);
+        process_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        process_->start();
+        if (!process_->waitForStarted(10000)) {
+            *why = "pulseaudio did not start";
+            return false;
+        }
+        for (int i = 0; i < 200; ++i) {
+            if (QFileInfo::exists(socketPath()) && QFileInfo::exists(fifoPath())) {
+                QTest::qWait(200);
+                return true;
+            }
+            if (process_->state() != QProcess::Running) break;
+            QTest::qWait(50);
+        }
+        QFile log(gDir->filePath("pulseaudio.log"));
+        log.open(QIODevice::ReadOnly);
+        *why = "pulseaudio did not come up: " + QString::fromLocal8Bit(log.readAll());
+        stop();
+        return false;
+    }
+
+    void kill() {
+        if (!process_) return;
+        process_->kill();
+        process_->waitForFinished(10000);
+        process_.reset();
+    }
+    void stop() { kill(); }
+    bool running() const { return process_ && process_->state() == QProcess::Running; }
+
+private:
+    std::unique_ptr<QProcess> process_;
+};
+
+Daemon* gDaemon = nullptr;
+
+// Writes the recording's frames into the pipe source's FIFO at 11025 frames per second, in
+// chunks of 512 frames on an absolute schedule, until stopped or the reader goes away.
+class FifoWriter {
+public:
+    explicit FifoWriter(const std::vector<std::int16_t>& values) : values_(values) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~FifoWriter() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    bool failed() const { return failed_; }
+
+private:
+    void run() {
+        const int fd = ::open(fifoPath().toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0) {
+            failed_ = true;
+            return;
+        }
+        constexpr std::size_t kChunkFrames = 512;
+        const auto t0 = std::chrono::steady_clock::now();
+        std::size_t frame = 0;
+        const std::size_t frames = values_.size() / 2;
+        while (!stop_ && frame < frames) {
+            const std::size_t n = std::min(kChunkFrames, frames - frame);
+            const auto* p = reinterpret_cast<const char*>(values_.data() + 2 * frame);
+            std::size_t left = n * 4;
+            while (left > 0 && !stop_) {
+                const ssize_t w = ::write(fd, p, left);
+                if (w > 0) {
+                    p += w;
+                    left -= static_cast<std::size_t>(w);
+                } else if (w < 0 && errno == EAGAIN) {
+                    pollfd pfd{fd, POLLOUT, 0};
+                    ::poll(&pfd, 1, 50);
+                } else {
+                    stop_ = true;  // the daemon is gone
+                }
+            }
+            frame += n;
+            std::this_thread::sleep_until(t0 + std::chrono::microseconds(frame * 1000000 / 11025));
+        }
+        ::close(fd);
+    }
+
+    const std::vector<std::int16_t>& values_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> failed_{false};
+    std::thread thread_;
+};
+
+// A recording of `seconds` of the demo adaptor written as a WAV file and read back block by block
+// through the recording reader, as headless measuring would read it.
+std::vector<std::int16_t> makeRecording(int blocks) {
+    const QString path = gDir->filePath("line.wav");
+    SyntheticSignal signal(SyntheticSignal::demoAdaptor());
+    std::vector<std::int16_t> values(static_cast<std::size_t>(blocks) * 8192);
+    signal.fill(values, blocks * 4096);
+    SF_INFO info{};
+    info.samplerate = 11025;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    EXPECT_NE(f, nullptr);
+    if (!f) return {};
+    sf_writef_short(f, values.data(), blocks * 4096);
+    sf_close(f);
+
+    RecordingReader reader;
+    EXPECT_EQ(reader.open(path.toStdString()), "");
+    std::vector<std::int16_t> read(values.size());
+    for (int b = 0; b < blocks; ++b) {
+        EXPECT_TRUE(reader.readBlock(read.data() + static_cast<std::size_t>(b) * 8192));
+    }
+    EXPECT_EQ(read, values);
+    return read;
+}
+
+struct Reading {
+    double voltsRms, ampsRms, watts, voltAmps, powerFactor, voltsCrest, ampsCrest, frequency;
+    std::string label37, label35, label40;
+    bool operator==(const Reading&) const = default;
+};
+
+Reading readingOf(const MeasurementEngine& e) {
+    return {e.voltsRms,         e.ampsRms,          e.watts,           e.voltAmps,
+            e.powerFactor,      e.voltsCrest,       e.ampsCrest,       e.averageFrequency,
+            e.readouts.label37, e.readouts.label35, e.readouts.label40};
+}
+
+class PulseAudioEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString why;
+        if (!gDaemon->start(&why))
+            GTEST_SKIP() << "PulseAudio end-to-end test skipped: " << why.toStdString();
+        engine = std::make_unique<MeasurementEngine>();
+        input = std::make_unique<AudioDeviceInput>();
+        CaptureHost host;
+        host.processBuffer = [this] {
+            engine->ProcessBuffer();
+            captured.emplace_back(engine->captureBuffer.begin(),
+                                  engine->captureBuffer.begin() + 8192);
+            readings.push_back(readingOf(*engine));
+        };
+        host.showLamps = [] {};
+        host.reportError = [this](const QString& title, const QString& text) {
+            errors.push_back((title + ": " + text).toStdString());
+        };
+        cycle = std::make_unique<CaptureCycle>(*input, *engine, host);
+    }
+
+    // The id of the pipe source in the device list.
+    int pipeSourceId() const {
+        const QStringList names = input->deviceNames();
+        for (int i = 0; i < names.size(); ++i) {
+            if (names[i].startsWith("Unix FIFO source")) return i;
+        }
+        return -2;
+    }
+
+    std::unique_ptr<MeasurementEngine> engine;
+    std::unique_ptr<AudioDeviceInput> input;
+    std::unique_ptr<CaptureCycle> cycle;
+    std::vector<std::vector<std::int16_t>> captured;
+    std::vector<Reading> readings;
+    std::vector<std::string> errors;
+};
+
+TEST_F(PulseAudioEndToEnd, CapturedBuffersMeasureExactlyLikeTheRecording) {
+    const int id = pipeSourceId();
+    ASSERT_GE(id, 0) << input->deviceNames().join(", ").toStdString();
+    EXPECT_LE(input->deviceNames()[id].size(), 31);
+    const std::vector<std::int16_t> recording = makeRecording(24);  // 8.9 s
+    ASSERT_FALSE(recording.empty());
+
+    FifoWriter writer(recording);
+    QTest::qWait(600);  // the line is live before START, as with a real adaptor
+    ASSERT_TRUE(cycle->start(id));
+    constexpr std::size_t kBuffers = 8;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return captured.size() >= kBuffers; }, 20000));
+    cycle->StopCapture();
+    writer.stop();
+    ASSERT_FALSE(writer.failed());
+    ASSERT_GE(captured.size(), kBuffers);
+    EXPECT_TRUE(errors.empty());
+
+    // Where in the recording the first buffer starts (the line was live before START).
+    const std::size_t frames = recording.size() / 2;
+    std::size_t offset = frames;
+    for (std::size_t k = 0; k + 4096 <= frames; ++k) {
+        if (std::equal(captured[0].begin(), captured[0].end(), recording.begin() + 2 * k)) {
+            offset = k;
+            break;
+        }
+    }
+    ASSERT_LT(offset, frames) << "the first captured buffer is not a stretch of the recording";
+    ASSERT_LE(offset + captured.size() * 4096, frames);
+
+    // Every buffer follows the previous one without a gap, and measuring the same stretches of
+    // the recording block by block gives exactly the same readings.
+    auto reference = std::make_unique<MeasurementEngine>();
+    reference->startCapture();
+    for (std::size_t j = 0; j < captured.size(); ++j) {
+        const auto begin = recording.begin() + 2 * (offset + j * 4096);
+        ASSERT_TRUE(std::equal(captured[j].begin(), captured[j].end(), begin))
+            << "buffer " << j << " is not contiguous with the previous one";
+        std::copy(begin, begin + 8192, reference->captureBuffer.begin());
+        reference->ProcessBuffer();
+        EXPECT_EQ(readings[j], readingOf(*reference)) << "buffer " << j;
+    }
+    // The demo line: about 120 V, 5 A, PF 0.85 at 60 Hz.
+    EXPECT_NEAR(readings.back().voltsRms, 120.0, 1.0);
+    EXPECT_NEAR(readings.back().ampsRms, 5.0, 0.1);
+    EXPECT_NEAR(readings.back().powerFactor, 0.85, 0.01);
+    EXPECT_NEAR(readings.back().frequency, 60.0, 1.0);
+}
+
+// Declared last: it ends the daemon.
+TEST_F(PulseAudioEndToEnd, ServerGoneMidCaptureStopsWithTheMessage) {
+    const int id = pipeSourceId();
+    ASSERT_GE(id, 0);
+    const std::vector<std::int16_t> recording = makeRecording(40);
+    FifoWriter writer(recording);
+    ASSERT_TRUE(cycle->start(id));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
+
+    gDaemon->kill();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 20000));
+    writer.stop();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Error: Wave input device stopped!");
+    EXPECT_FALSE(cycle->isCapturing());
+    EXPECT_FALSE(input->isOpen());
+}
+
+}  // namespace
+}  // namespace acw
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    QTemporaryDir dir(QDir::tempPath() + "/acw-pulse-XXXXXX");
+    if (!dir.isValid()) return 1;
+    acw::gDir = &dir;
+    QDir().mkpath(dir.filePath("run"));
+    QDir().mkpath(dir.filePath("home"));
+    QFile::setPermissions(dir.filePath("run"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The daemon and the client library keep every file in the temporary folder.
+    ::setenv("XDG_RUNTIME_DIR", dir.filePath("run").toLocal8Bit().constData(), 1);
+    ::setenv("PULSE_RUNTIME_PATH", dir.filePath("run/pulse").toLocal8Bit().constData(), 1);
+    ::setenv("PULSE_STATE_PATH", dir.filePath("run/state").toLocal8Bit().constData(), 1);
+    ::setenv("HOME", dir.filePath("home").toLocal8Bit().constData(), 1);
+    ::setenv("XDG_CONFIG_HOME", dir.filePath("home/.config").toLocal8Bit().constData(), 1);
+    ::setenv("PULSE_SERVER", ("unix:" + acw::socketPath()).toLocal8Bit().constData(), 1);
+    ::setenv("PULSE_COOKIE", dir.filePath("home/cookie").toLocal8Bit().constData(), 1);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    acw::Daemon daemon;
+    acw::gDaemon = &daemon;
+    const int rc = RUN_ALL_TESTS();
+    daemon.stop();
+    return rc;
+}
