@@ -18,7 +18,8 @@ public:
     // Index with its low `bits` bits reversed (for 0 <= index < 2^bits).
     static std::int32_t ReverseBits(std::int32_t index, std::uint8_t bits);
 
-    // Fills bitReverseTable; must run once before the first ComputeFFT.
+    // Fills bitReverseTable and the per-stage twiddle tables; must run once before the first
+    // ComputeFFT.
     void BuildBitReverseTable();
 
     // Reads input[0..16383], writes output[0..16383] = Re X[n] and imaginaryParts[n] = Im X[n],
@@ -28,6 +29,13 @@ public:
 
     std::array<std::int32_t, N> bitReverseTable{};
     std::array<float, N> imaginaryParts{};
+
+private:
+    // The twiddle recurrence restarts at 1 in every block of a stage, so a stage's twiddles are
+    // the same for all its blocks and all calls: stage `half` uses entries half..2*half-1, the
+    // recurrence's float values held as doubles.
+    std::array<double, N> twiddleRe_{};
+    std::array<double, N> twiddleIm_{};
 };
 
 }  // namespace acw

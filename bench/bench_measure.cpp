@@ -1,0 +1,142 @@
+// Speed of the 16384-point transform (against FFTW's single-precision complex transform of the
+// same size, run in the same process) and of the whole per-buffer computation.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <span>
+#include <vector>
+
+#include "ReferenceFFT.h"
+#include "measure/AudioFFT.h"
+#include "measure/MeasurementEngine.h"
+#include "measure/SyntheticSignal.h"
+
+#ifdef ACW_BENCH_WITH_FFTW
+#include <fftw3.h>
+#endif
+
+namespace {
+
+constexpr int kN = acw::AudioFFT::N;
+
+// A windowed capture as the engine hands it to the transform: frames 1..8160 weighted, the rest 0.
+std::vector<std::int16_t> windowedDemoInput() {
+    auto engine = std::make_unique<acw::MeasurementEngine>();
+    acw::SyntheticSignal signal(acw::SyntheticSignal::demoAdaptor());
+    signal.fill(std::span(engine->captureBuffer).first(acw::kRecordedValues),
+                acw::kFramesPerBuffer);
+    engine->ProcessBuffer();
+    return {engine->windowedLeft.begin(), engine->windowedLeft.end()};
+}
+
+// The shipped transform must equal the literal one bit for bit; checked once before timing.
+bool matchesLiteralTransform() {
+    auto fft = std::make_unique<acw::AudioFFT>();
+    fft->BuildBitReverseTable();
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    std::vector<std::int16_t> inputs[2] = {windowedDemoInput(), std::vector<std::int16_t>(kN)};
+    for (auto& v : inputs[1]) v = static_cast<std::int16_t>(sample(rng));
+    std::vector<double> re(kN), refRe(kN);
+    std::vector<float> refIm(kN);
+    for (const auto& input : inputs) {
+        fft->ComputeFFT(input, re);
+        acw::testing::referenceFFT(input, refRe.data(), refIm.data());
+        if (std::memcmp(re.data(), refRe.data(), kN * sizeof(double)) != 0 ||
+            std::memcmp(fft->imaginaryParts.data(), refIm.data(), kN * sizeof(float)) != 0)
+            return false;
+    }
+    return true;
+}
+
+void BM_ComputeFFT(benchmark::State& state) {
+    auto fft = std::make_unique<acw::AudioFFT>();
+    fft->BuildBitReverseTable();
+    const auto input = windowedDemoInput();
+    std::vector<double> output(kN);
+    for (auto _ : state) {
+        fft->ComputeFFT(input, output);
+        benchmark::DoNotOptimize(output.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ComputeFFT);
+
+void BM_LiteralFFT(benchmark::State& state) {
+    const auto input = windowedDemoInput();
+    std::vector<double> re(kN);
+    std::vector<float> im(kN);
+    for (auto _ : state) {
+        acw::testing::referenceFFT(input, re.data(), im.data());
+        benchmark::DoNotOptimize(re.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_LiteralFFT);
+
+#ifdef ACW_BENCH_WITH_FFTW
+void BM_FftwSingleComplex16384(benchmark::State& state) {
+    auto* in = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * kN));
+    auto* out = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * kN));
+    fftwf_plan plan = fftwf_plan_dft_1d(kN, in, out, FFTW_BACKWARD, FFTW_MEASURE);
+    const auto input = windowedDemoInput();
+    for (int k = 0; k < kN; ++k) {
+        in[k][0] = input[static_cast<std::size_t>(k)];
+        in[k][1] = 0.0f;
+    }
+    for (auto _ : state) {
+        fftwf_execute(plan);
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+    fftwf_destroy_plan(plan);
+    fftwf_free(in);
+    fftwf_free(out);
+}
+BENCHMARK(BM_FftwSingleComplex16384);
+#endif
+
+// The two transforms of one buffer, for comparison with ProcessBuffer.
+void BM_TwoComputeFFT(benchmark::State& state) {
+    auto engine = std::make_unique<acw::MeasurementEngine>();
+    acw::SyntheticSignal signal(acw::SyntheticSignal::demoAdaptor());
+    signal.fill(std::span(engine->captureBuffer).first(acw::kRecordedValues),
+                acw::kFramesPerBuffer);
+    engine->ProcessBuffer();
+    for (auto _ : state) {
+        engine->fft.ComputeFFT(engine->windowedLeft, engine->spectrumLeft);
+        engine->fft.ComputeFFT(engine->windowedRight, engine->spectrumRight);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_TwoComputeFFT);
+
+void BM_ProcessBuffer(benchmark::State& state) {
+    auto engine = std::make_unique<acw::MeasurementEngine>();
+    acw::SyntheticSignal signal(acw::SyntheticSignal::demoAdaptor());
+    signal.fill(std::span(engine->captureBuffer).first(acw::kRecordedValues),
+                acw::kFramesPerBuffer);
+    engine->startCapture();
+    for (auto _ : state) {
+        engine->ProcessBuffer();
+        benchmark::ClobberMemory();
+    }
+    benchmark::DoNotOptimize(engine->watts);
+}
+BENCHMARK(BM_ProcessBuffer);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool identical = matchesLiteralTransform();
+    std::printf("ComputeFFT bit-identical to the literal transform: %s\n",
+                identical ? "yes" : "NO");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return identical ? 0 : 1;
+}
