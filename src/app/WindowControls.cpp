@@ -2,9 +2,11 @@
 
 #include <QtWidgets/qdrawutil.h>
 
+#include <QEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
+#include <algorithm>
 #include <cmath>
 
 namespace acw {
@@ -70,6 +72,27 @@ CaptionFrame::CaptionFrame(const QString& caption, QWidget* parent) : QGroupBox(
     setAutoFillBackground(true);
 }
 
+namespace {
+constexpr int kCaptionLeft = 6;
+}
+
+void CaptionFrame::setCaptionWidthLimit(int pixels) {
+    captionLimit_ = pixels;
+    update();
+}
+
+QString CaptionFrame::shownCaption() const {
+    int room = width() - 2 * kCaptionLeft - 2;
+    if (captionLimit_ > 0) room = std::min(room, captionLimit_);
+    return QFontMetrics(font()).elidedText(title(), Qt::ElideRight, std::max(room, 0));
+}
+
+bool CaptionFrame::event(QEvent* e) {
+    // The whole caption as tooltip, but only when it had to be shortened.
+    if (e->type() == QEvent::ToolTip) setToolTip(shownCaption() != title() ? title() : QString());
+    return QGroupBox::event(e);
+}
+
 void CaptionFrame::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QFontMetrics fm(font());
@@ -82,14 +105,13 @@ void CaptionFrame::paintEvent(QPaintEvent*) {
     p.drawRect(box.adjusted(0, 0, -1, -1));
     p.setPen(light);
     p.drawRect(box.adjusted(1, 1, 0, 0));
-    const QString caption = title();
+    const QString caption = shownCaption();
     if (caption.isEmpty()) return;
-    const int textLeft = 6;
     const int textWidth = fm.horizontalAdvance(caption) + 2;
-    p.fillRect(QRect(textLeft, 0, textWidth, fm.height()), palette().color(QPalette::Window));
+    p.fillRect(QRect(kCaptionLeft, 0, textWidth, fm.height()), palette().color(QPalette::Window));
     p.setPen(palette().color(QPalette::WindowText));
     p.setFont(font());
-    p.drawText(QRect(textLeft + 1, 0, textWidth, fm.height()), Qt::AlignLeft | Qt::AlignTop,
+    p.drawText(QRect(kCaptionLeft + 1, 0, textWidth, fm.height()), Qt::AlignLeft | Qt::AlignTop,
                caption);
 }
 

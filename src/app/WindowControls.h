@@ -47,13 +47,25 @@ private:
 // A captioned frame drawn as the instrument's frames are: an etched line through the middle of
 // the caption, the caption near the top-left corner, and a solid background. Children are placed
 // by absolute position relative to the frame's top-left corner.
+// A caption wider than the room left for it (the frame's width, or a narrower limit that keeps
+// it clear of a control in the top border) is shown shortened with "..."; title() keeps the whole
+// text and the tooltip shows it.
 class CaptionFrame : public QGroupBox {
     Q_OBJECT
 public:
     CaptionFrame(const QString& caption, QWidget* parent);
 
+    // Widest caption drawn, in pixels (0: up to the frame's right edge).
+    void setCaptionWidthLimit(int pixels);
+    // The caption as drawn.
+    QString shownCaption() const;
+
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    int captionLimit_ = 0;
 };
 
 // A drawing surface that is never shown: it only keeps a persistent image of its own size and a

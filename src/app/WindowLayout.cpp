@@ -245,6 +245,9 @@ void TGNCounter::Private::buildLayout() {
     cmdAutoScale =
         makeButton(f, "cmdAutoScale", "AutoScale", twipsRect(3600, 1080, 975, 375), true);
     lblTB1 = makeLabel(f, "lblTB1", QStringLiteral("0 ms/div"), twipsRect(3840, 120, 1575, 255));
+    // The frame caption names the input device; it stops short of the time-per-division label
+    // that shares the frame's top border.
+    ScopeFrame->setCaptionWidthLimit(lblTB1->x() - 10);
     cmdTbase1Up = makeButton(f, "cmdTbase1Up", "<", twipsRect(3840, 360, 375, 255), true);
     TbaseReadout = makeTextBox(f, "TbaseReadout", "1", twipsRect(4320, 360, 615, 285));
     cmdTbase1Down = makeButton(f, "cmdTbase1Down", ">", twipsRect(5040, 360, 375, 255), true);

@@ -160,6 +160,20 @@ TEST_F(MainWindowTest, NoControlOverlapsItsNeighbour) {
     }
 }
 
+// A long device name in the frame caption is shortened before it reaches the time-per-division
+// label in the frame's top border; the caption itself keeps the whole name.
+TEST_F(MainWindowTest, LongFrameCaptionStopsShortOfTheTimeBaseLabel) {
+    auto* frame = child<CaptionFrame>("ScopeFrame");
+    const QString name = "Scope Control - " + QString(31, QChar('W'));
+    frame->setTitle(name);
+    EXPECT_EQ(frame->title(), name);
+    EXPECT_TRUE(frame->shownCaption().endsWith(QChar(0x2026)));
+    EXPECT_LT(6 + QFontMetrics(frame->font()).horizontalAdvance(frame->shownCaption()),
+              child("lblTB1")->x());
+    frame->setTitle("Scope Control - Built-in Audio Analog Stereo");
+    EXPECT_EQ(frame->shownCaption(), frame->title());
+}
+
 TEST_F(MainWindowTest, PickerSurfacesAndTimersAreHiddenAndIdle) {
     for (const char* name :
          {"frmSoundcardPicker", "Picture1", "Picture2", "nullscope", "ScopeBuff"}) {
