@@ -102,7 +102,7 @@ TEST(SettingsFileRoundTrip, EveryValueReadsBackUnchanged) {
             v.splitTrace = 1;
             v.manualScale = -1;
             v.gainL = large / 3;
-            v.gainR = -large / 7;
+            v.gainR = -(large / 7);
             v.timeBase = 256;
             v.voltsCal = a;
             v.ampsCal = b;
