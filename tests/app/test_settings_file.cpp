@@ -38,23 +38,6 @@ TEST(SettingsFileWrite, FirstRunFileIsExactlyTenLinesWithCrLf) {
               "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n");
 }
 
-TEST(SettingsFileWrite, IntegersArePlainDecimalsAtTheirLimits) {
-    SettingsValues v;
-    v.selectedDevice = std::numeric_limits<std::int32_t>::min();
-    v.scopeMode = std::numeric_limits<std::int16_t>::max();
-    v.lockGains = std::numeric_limits<std::int16_t>::min();
-    v.splitTrace = -1;
-    v.manualScale = 1;
-    v.gainL = std::numeric_limits<std::int32_t>::max();
-    v.gainR = 1024;
-    v.timeBase = -7;
-    v.voltsCal = 1.5;
-    v.ampsCal = -3.0;
-    EXPECT_EQ(writeSettingsText(v),
-              "-2147483648\r\n32767\r\n-32768\r\n-1\r\n1\r\n2147483647\r\n1024\r\n-7\r\n"
-              "1.5\r\n-3\r\n");
-}
-
 TEST(SettingsFileWrite, DoublesAreShortestWithExponentOnlyForExtremeMagnitudes) {
     EXPECT_EQ(formatSettingsDouble(1.0), "1");
     EXPECT_EQ(formatSettingsDouble(-3.0), "-3");
@@ -211,12 +194,6 @@ TEST(SettingsFileRead, CommasAndEveryKindOfLineEndSeparateFields) {
         EXPECT_EQ(v->voltsCal, 2.5);
         EXPECT_EQ(v->ampsCal, -0.25);
     }
-
-    // Anything after the tenth field is ignored.
-    SettingsValues extra;
-    readSettingsText("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n", extra);
-    EXPECT_EQ(extra.selectedDevice, 1);
-    EXPECT_EQ(extra.ampsCal, 10.0);
 }
 
 }  // namespace

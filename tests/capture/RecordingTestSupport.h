@@ -68,7 +68,7 @@ inline bool writeWav(const std::string& path, const std::vector<std::int16_t>& s
     return written == frames;
 }
 
-// Writes normalised floating-point samples as they are (values beyond +-1.0 included).
+// Writes normalised floating-point samples as they are, values beyond +-1.0 included.
 inline bool writeFloatWav(const std::string& path, const std::vector<double>& samples) {
     SF_INFO info{};
     info.samplerate = 11025;
@@ -76,8 +76,6 @@ inline bool writeFloatWav(const std::string& path, const std::vector<double>& sa
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
-    // Values beyond full scale are stored as given, not clipped.
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_FALSE);
     const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / 2;
     const sf_count_t written = sf_writef_double(file, samples.data(), frames);
     sf_close(file);
