@@ -19,6 +19,13 @@ namespace {
 
 SNDFILE* handle(void* file) { return static_cast<SNDFILE*>(file); }
 
+// libsndfile's description of its last error, without its closing full stop.
+std::string libraryError(SNDFILE* file) {
+    std::string text = sf_strerror(file);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
 std::string plural(std::int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -71,7 +78,7 @@ std::string RecordingReader::open(const std::string& path) {
     SNDFILE* file = sf_open_fd(fd, SFM_READ, &sfinfo, SF_TRUE);  // closes fd on failure too
     if (!file) {
         const int code = sf_error(nullptr);
-        const std::string detail = sf_strerror(nullptr);
+        const std::string detail = libraryError(nullptr);
         if (code == SF_ERR_SYSTEM) return name + ": cannot be read (" + detail + ")";
         if (code == SF_ERR_UNSUPPORTED_ENCODING)
             return name + ": audio encoding not supported (" + detail + ")";
@@ -128,7 +135,7 @@ bool RecordingReader::readBlock(std::int16_t* interleaved4096Frames) {
     }
     if (got != kBlockFrames) {
         const std::int64_t framesRead = blocksRead_ * kBlockFrames + got;
-        std::string detail = sf_strerror(file);
+        std::string detail = libraryError(file);
         if (sf_error(file) == SF_ERR_NO_ERROR) detail = "the file is shorter than its header says";
         fail("reading stopped after " + std::to_string(framesRead) + " of " +
              std::to_string(frames_) + " frames (" + detail + ")");
@@ -144,7 +151,7 @@ bool RecordingReader::rewind() {
         return false;
     }
     if (sf_seek(handle(file_), 0, SEEK_SET) != 0) {
-        fail(std::string("cannot go back to the start (") + sf_strerror(handle(file_)) + ")");
+        fail("cannot go back to the start (" + libraryError(handle(file_)) + ")");
         return false;
     }
     blocksRead_ = 0;
