@@ -53,6 +53,8 @@ Lifecycle::Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore sto
 Lifecycle::Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store, QObject* parent)
     : Lifecycle(window, capture, std::move(store), Hooks{}, parent) {}
 
+Lifecycle::~Lifecycle() { window_.setCloseHandler({}); }
+
 void Lifecycle::startUp() {
     window_.setCloseHandler([this] { shutdown(Origin::CloseEvent); });
     if (auto* mnuExit = window_.findChild<QAction*>(QStringLiteral("mnuExit"))) {

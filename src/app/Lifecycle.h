@@ -69,6 +69,8 @@ public:
               QObject* parent = nullptr);
     Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store,
               QObject* parent = nullptr);
+    // Removes the close handler from the window (which must still exist).
+    ~Lifecycle() override;
 
     // The start-up sequence, in its order; a step that fails is skipped and the next one runs:
     // fixed parameters; lamp `Label2` black; device list and first selection; settings file;

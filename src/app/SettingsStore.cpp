@@ -20,6 +20,11 @@ QString SettingsStore::defaultPath() {
 
 SettingsStore::SettingsStore(QString path) : path_(std::move(path)) {}
 
+SettingsStore SettingsStore::fromOption(const std::optional<std::string>& settingsPath) {
+    if (!settingsPath) return SettingsStore();
+    return SettingsStore(QFile::decodeName(QByteArray::fromStdString(*settingsPath)));
+}
+
 bool SettingsStore::load(SettingsValues& values) const {
     if (path_.isEmpty()) return false;
     // Only a regular file is opened: opening a pipe would wait for a writer forever.

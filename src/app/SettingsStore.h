@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <string>
 
 #include "app/SettingsFile.h"
 
@@ -24,6 +26,9 @@ public:
     static QString defaultPath();
 
     explicit SettingsStore(QString path = defaultPath());
+    // The file named by the option `--settings FILE` (a file name in the system's encoding), or
+    // the user's file when the option is absent.
+    static SettingsStore fromOption(const std::optional<std::string>& settingsPath);
 
     const QString& path() const { return path_; }
 

@@ -19,48 +19,41 @@ namespace {
 class CalibrationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        run = std::make_unique<WindowRun>(dir.filePath(QStringLiteral("wattmeter.ini")));
-        installCalibration(*run->window);
+        installCalibration(*run.window);
         SyntheticSignal signal(SyntheticSignal::sine(60.0, 9000.0, 4000.0, 20.0));
-        MeasurementEngine& engine = run->engine();
         signal.fill(std::span<std::int16_t>(engine.captureBuffer.data(), kRecordedValues),
                     kFramesPerBuffer);
         engine.startCapture();
-        timer1 = run->child<QTimer>("Timer1");
-        timer2 = run->child<QTimer>("Timer2");
     }
-
-    void click(const char* button) { run->child<QPushButton>(button)->click(); }
-    static void fire(QTimer* timer) { QMetaObject::invokeMethod(timer, "timeout"); }
-    void setText(const char* box, const QString& text) {
-        run->child<QLineEdit>(box)->setText(text);
-    }
+    void click(const char* button) { run.child<QPushButton>(button)->click(); }
+    void fire(QTimer* timer) { QMetaObject::invokeMethod(timer, "timeout"); }
+    void buffer() { run.window->processBuffer(); }
 
     QTemporaryDir dir;
-    std::unique_ptr<WindowRun> run;
-    QTimer* timer1 = nullptr;
-    QTimer* timer2 = nullptr;
+    WindowRun run{dir.filePath(QStringLiteral("wattmeter.ini"))};
+    MeasurementEngine& engine = run.engine();
+    QTimer* timer1 = run.child<QTimer>("Timer1");
+    QTimer* timer2 = run.child<QTimer>("Timer2");
 };
 
-TEST_F(CalibrationTest, ReadingsFollowTheReferenceText) {
+TEST_F(CalibrationTest, ReadingsFollowTheReferenceTextFromTheNextBuffer) {
     struct Case {
         const char* text;
         double reference;  // 0: the divisor stays 1.0
     };
-    for (const Case& c :
-         {Case{"120 V", 120.0}, Case{"1 20", 120.0}, Case{"volts", 0.0}, Case{".5", 0.5}}) {
-        MeasurementEngine& engine = run->engine();
+    for (const Case& c : {Case{"120 V", 120.0}, Case{"1 20", 120.0}, Case{"volts", 0.0},
+                          Case{".5", 0.5}, Case{"230", 230.0}}) {
         engine.voltsCal = 3.0;  // an earlier calibration
-        run->window->processBuffer();
-        setText("txtV", QString::fromLatin1(c.text));
+        buffer();
+        run.child<QLineEdit>("txtV")->setText(QString::fromLatin1(c.text));
         click("cmdCalV");
         EXPECT_EQ(engine.voltsCal, 1.0);
         EXPECT_TRUE(timer1->isActive());
-        run->window->processBuffer();  // a buffer during the delay reads uncalibrated
+        buffer();  // a buffer during the delay reads uncalibrated
         const double raw = engine.voltsRms;
         fire(timer1);
         EXPECT_FALSE(timer1->isActive());
-        run->window->processBuffer();
+        buffer();
         if (c.reference == 0.0) {
             EXPECT_EQ(engine.voltsCal, 1.0) << c.text;
             EXPECT_EQ(engine.voltsRms, raw) << c.text;
@@ -69,60 +62,48 @@ TEST_F(CalibrationTest, ReadingsFollowTheReferenceText) {
             EXPECT_NEAR(engine.voltsRms, c.reference, 1e-12 * c.reference) << c.text;
         }
     }
-    // The big readout shows the reference meter's value.
-    setText("txtV", QStringLiteral("230"));
-    click("cmdCalV");
-    run->window->processBuffer();
-    fire(timer1);
-    run->window->processBuffer();
-    EXPECT_EQ(run->child<QLabel>("Label7")->text(), QStringLiteral("230.0"));
+    EXPECT_EQ(run.child<QLabel>("Label7")->text(), QStringLiteral("230.0"));
 }
 
 TEST_F(CalibrationTest, FreshStartWithoutCaptureKeepsNeutralDivisors) {
-    EXPECT_FALSE(timer1->isActive());
-    EXPECT_FALSE(timer2->isActive());
+    EXPECT_FALSE(timer1->isActive() || timer2->isActive());
     click("cmdCalV");
     click("cmdCalA");
     fire(timer1);
     fire(timer2);
-    EXPECT_EQ(run->engine().voltsCal, 1.0);
-    EXPECT_EQ(run->engine().ampsCal, 1.0);
+    EXPECT_EQ(engine.voltsCal, 1.0);
+    EXPECT_EQ(engine.ampsCal, 1.0);
 }
 
 TEST_F(CalibrationTest, OverlappingCalibrationsUseTheLastBufferBeforeEachTimer) {
-    MeasurementEngine& engine = run->engine();
-    setText("txtV", QStringLiteral("120"));
-    setText("txtA", QStringLiteral("2"));
+    run.child<QLineEdit>("txtA")->setText(QStringLiteral("2"));
     click("cmdCalV");
     click("cmdCalA");
-    EXPECT_TRUE(timer1->isActive());
-    EXPECT_TRUE(timer2->isActive());
-    run->window->processBuffer();
+    EXPECT_TRUE(timer1->isActive() && timer2->isActive());
+    buffer();
     const double rawVolts = engine.voltsRms;
-    const double rawAmps = engine.ampsRms;
     fire(timer2);
-    EXPECT_EQ(engine.ampsCal, rawAmps / 2.0);
+    EXPECT_EQ(engine.ampsCal, engine.ampsRms / 2.0);
     EXPECT_EQ(engine.voltsCal, 1.0);  // still waiting
-    run->window->processBuffer();
+    buffer();
     EXPECT_EQ(engine.voltsRms, rawVolts);
     fire(timer1);
-    run->window->processBuffer();
-    EXPECT_NEAR(engine.voltsRms, 120.0, 1e-10);
-    EXPECT_NEAR(engine.ampsRms, 2.0, 1e-12);
-    EXPECT_EQ(run->child<QLabel>("Label8")->text(), QStringLiteral("2.00"));
+    buffer();
+    EXPECT_NEAR(engine.voltsRms, 120.0, 1e-10);  // txtV keeps its "120"
+    EXPECT_EQ(run.child<QLabel>("Label8")->text(), QStringLiteral("2.00"));
 }
 
 TEST_F(CalibrationTest, SecondClickWhileWaitingKeepsTheFirstDeadline) {
     click("cmdCalV");
     QTest::qWait(300);
     const int left = timer1->remainingTime();
-    run->engine().voltsCal = 5.0;
+    engine.voltsCal = 5.0;
     click("cmdCalV");
-    EXPECT_EQ(run->engine().voltsCal, 1.0);
-    EXPECT_TRUE(timer1->isActive());
+    EXPECT_EQ(engine.voltsCal, 1.0);
     // A restarted delay would have 2000 ms left again; at least 300 ms have passed.
+    EXPECT_TRUE(timer1->isActive());
     EXPECT_LE(timer1->remainingTime(), left);
-    // And the timer really fires once, by itself.
+    // The timer fires once, by itself.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !timer1->isActive(); }, 20000));
 }
 

@@ -7,8 +7,6 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <array>
 #include <memory>
 
 #include "app/Lifecycle.h"
@@ -18,42 +16,31 @@
 
 namespace acw::test {
 
-// The capture side as the device picker keeps it: `List1`, `deviceNames` and the frame caption
-// of the real window, with a capture state the test sets.
+// The capture side as the device picker keeps it, on the real window's `List1` and frame
+// caption, with a capture state the test sets.
 class FakeCapture : public CaptureSide {
 public:
-    FakeCapture(TGNCounter& window, QStringList names) : names_(std::move(names)) {
-        list = window.findChild<QListWidget*>(QStringLiteral("List1"));
-        frame = window.findChild<QGroupBox*>(QStringLiteral("ScopeFrame"));
-    }
-    void listDevices() override {
-        for (int i = 0; i < names_.size(); ++i) {
-            list->addItem(names_[i]);
-            if (i <= 50) deviceNames[static_cast<std::size_t>(i)] = names_[i];
-        }
-    }
+    FakeCapture(TGNCounter& window, QStringList names)
+        : list(window.findChild<QListWidget*>(QStringLiteral("List1"))),
+          frame(window.findChild<QGroupBox*>(QStringLiteral("ScopeFrame"))),
+          names_(std::move(names)) {}
+    void listDevices() override { list->addItems(names_); }
     bool selectListEntry(std::int32_t index) override {
         if (index < 0 || index >= list->count()) return false;
-        list->setCurrentRow(index);
-        selected = index;
+        list->setCurrentRow(selected = index);
         return true;
     }
     std::int32_t selectedDevice() const override { return selected; }
     void setSelectedDevice(std::int32_t device) override { selected = device; }
     void showSelectedDeviceInCaption() override {
         if (selected < 0 || selected > 50) return;
-        frame->setTitle(QStringLiteral("Scope Control - ") +
-                        deviceNames[static_cast<std::size_t>(selected)]);
+        frame->setTitle("Scope Control - " + names_.value(selected));
     }
     bool isCapturing() const override { return capturing; }
-    void StopCapture() override {
-        ++stops;
-        capturing = false;
-    }
+    void StopCapture() override { ++stops, capturing = false; }
 
-    QListWidget* list = nullptr;
-    QGroupBox* frame = nullptr;
-    std::array<QString, 51> deviceNames;
+    QListWidget* list;
+    QGroupBox* frame;
     std::int32_t selected = 0;
     bool capturing = false;
     int stops = 0;
@@ -62,12 +49,13 @@ private:
     QStringList names_;
 };
 
-// A window started by the lifecycle from a settings file in a temporary folder.
-class WindowRun {
-public:
-    WindowRun(const QString& settingsPath, QStringList devices = {"Line In A", "Line In B"}) {
-        window = std::make_unique<TGNCounter>();
-        capture = std::make_unique<FakeCapture>(*window, std::move(devices));
+// A window started by the lifecycle from a settings file in a temporary folder, with hooks that
+// count what shutdown does.
+struct WindowRun {
+    explicit WindowRun(const QString& settingsPath,
+                       QStringList devices = {"Line In A", "Line In B"})
+        : window(std::make_unique<TGNCounter>()),
+          capture(std::make_unique<FakeCapture>(*window, std::move(devices))) {
         Lifecycle::Hooks hooks;
         hooks.closeHelpWindow = [this] {
             ++helpCloses;
@@ -75,7 +63,7 @@ public:
         };
         hooks.endProgram = [this] { ++programEnds; };
         hooks.reportSaveFailure = [this](const QString& path, const QString& reason) {
-            reports << path + QStringLiteral(": ") + reason;
+            reports << path + ": " + reason;
         };
         life = std::make_unique<Lifecycle>(*window, *capture, SettingsStore(settingsPath), hooks);
         life->startUp();

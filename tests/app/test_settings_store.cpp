@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -13,82 +12,69 @@
 namespace acw::test {
 namespace {
 
-SettingsValues sampleValues() {
-    SettingsValues v;
-    v.selectedDevice = 3;
-    v.gainL = v.gainR = v.timeBase = 64;
-    v.voltsCal = 1.0 / 3.0;
-    v.ampsCal = 0.1;
-    return v;
-}
+const SettingsValues kSample{3, 2, 0, 0, 0, 64, 64, 64, 1.0 / 3.0, 0.1};
 
 TEST(SettingsStore, UserFileLivesInTheConfigurationFolderWhichIsCreated) {
     const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
     ASSERT_FALSE(folder.isEmpty());
     QDir(folder).removeRecursively();
     const SettingsStore store;
-    EXPECT_EQ(store.path(), folder + QStringLiteral("/wattmeter.ini"));
-    ASSERT_TRUE(store.save(sampleValues()));
+    EXPECT_EQ(store.path(), folder + "/wattmeter.ini");
+    EXPECT_EQ(SettingsStore::fromOption(std::nullopt).path(), store.path());
+    EXPECT_EQ(SettingsStore::fromOption("/elsewhere/w.ini").path(), "/elsewhere/w.ini");
+    ASSERT_TRUE(store.save(kSample));
     SettingsValues back;
     ASSERT_TRUE(store.load(back));
-    EXPECT_EQ(back.selectedDevice, 3);
-    EXPECT_EQ(back.voltsCal, 1.0 / 3.0);
+    EXPECT_EQ(writeSettingsText(back), writeSettingsText(kSample));
 }
 
-TEST(SettingsStore, WhatIsNotARegularFileIsNeverRead) {
+TEST(SettingsStore, PlacesThatAreNotRegularFilesAreNeitherReadNorWritten) {
     QTemporaryDir dir;
-    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    for (const QString& path :
-         {dir.filePath(QStringLiteral("missing.ini")), dir.path(), fifo, QString()}) {
-        SettingsValues values = sampleValues();
+    writeAll(dir.filePath("plain-file"), "x");
+    // A pipe would block the reader forever; a folder or an unnamed file cannot be read.
+    for (const QString& path : {dir.filePath("missing.ini"), dir.path(), fifo, QString()}) {
+        SettingsValues values = kSample;
         EXPECT_FALSE(SettingsStore(path).load(values)) << path.toStdString();
-        EXPECT_EQ(values.selectedDevice, 3);
-        EXPECT_EQ(values.voltsCal, 1.0 / 3.0);
+        EXPECT_EQ(writeSettingsText(values), writeSettingsText(kSample));
     }
+    for (const QString& path : {dir.filePath("plain-file/wattmeter.ini"), dir.path(), QString()}) {
+        QString reason;
+        EXPECT_FALSE(SettingsStore(path).save(kSample, &reason)) << path.toStdString();
+        EXPECT_FALSE(reason.isEmpty()) << path.toStdString();
+    }
+    EXPECT_EQ(readAll(dir.filePath("plain-file")), QByteArray("x"));
 }
 
-// A file size limit makes the write fail after exactly `limit` bytes, as a full disk would:
+// A file size limit makes the write fail after exactly `limit` bytes, as a disk that fills up:
 // at every byte of the new content the old file must stay whole and no temporary file stay.
 TEST(SettingsStore, WriteFailingAtAnyByteLeavesTheOldFileWhole) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("wattmeter.ini"));
+    const QString path = dir.filePath("wattmeter.ini");
     const QByteArray old("0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n");
     writeAll(path, old);
     const SettingsStore store(path);
-    const std::size_t size = writeSettingsText(sampleValues()).size();
+    const std::size_t size = writeSettingsText(kSample).size();
 
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
     for (std::size_t limit = 0; limit < size; ++limit) {
-        rlimit small = saved;
+        rlimit small = unlimited;
         small.rlim_cur = limit;
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
         QString reason;
-        const bool saved_ok = store.save(sampleValues(), &reason);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        EXPECT_FALSE(saved_ok) << limit;
+        const bool written = store.save(kSample, &reason);
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        EXPECT_FALSE(written) << limit;
         EXPECT_FALSE(reason.isEmpty()) << limit;
         EXPECT_EQ(readAll(path), old) << limit;
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"wattmeter.ini"}) << limit;
     }
     std::signal(SIGXFSZ, oldHandler);
-    ASSERT_TRUE(store.save(sampleValues()));
-    EXPECT_EQ(readAll(path), QByteArray::fromStdString(writeSettingsText(sampleValues())));
-}
-
-TEST(SettingsStore, UnwritablePlacesFailWithAReason) {
-    QTemporaryDir dir;
-    writeAll(dir.filePath(QStringLiteral("plain-file")), "x");
-    QDir(dir.path()).mkdir(QStringLiteral("wattmeter.ini"));
-    for (const QString& path : {dir.filePath(QStringLiteral("plain-file/wattmeter.ini")),
-                                dir.filePath(QStringLiteral("wattmeter.ini")), QString()}) {
-        QString reason;
-        EXPECT_FALSE(SettingsStore(path).save(sampleValues(), &reason)) << path.toStdString();
-        EXPECT_FALSE(reason.isEmpty()) << path.toStdString();
-    }
-    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("plain-file"))), QByteArray("x"));
+    ASSERT_TRUE(store.save(kSample));
+    EXPECT_EQ(readAll(path), QByteArray::fromStdString(writeSettingsText(kSample)));
 }
 
 }  // namespace

@@ -14,19 +14,27 @@ struct Case {
     double value;
 };
 
-// What users actually type next to a reference meter, and the value each reads as.
+// What users actually type next to a reference meter, and the value each reads as (the nearest
+// double, exactly).
 TEST(ReferenceValue, ReadsTypedMeterValues) {
     const Case cases[] = {
-        {"120", 120.0},      {"120 V", 120.0},    {"1 20", 120.0},   {"\t1\n2 0", 120.0},
-        {"  117.3 ", 117.3}, {".5", 0.5},         {"5.", 5.0},       {"+.5", 0.5},
-        {"-12.5", -12.5},    {"- 12.5", -12.5},   {"2.5A", 2.5},     {"1,5", 1.0},
-        {"1.2.3", 1.2},      {"0012", 12.0},      {"1.2E3", 1200.0}, {"1.2e3", 1200.0},
-        {"15E-1", 1.5},      {"15 E - 1 V", 1.5}, {"4E+2", 400.0},   {"3E", 3.0},
-        {"3E+", 3.0},        {"3EV", 3.0},        {"3e-x", 3.0},     {"1e2e3", 100.0},
+        {"120", 120.0},      {"120 V", 120.0},
+        {"1 20", 120.0},     {"\t1\n2 0", 120.0},
+        {"  117.3 ", 117.3}, {".5", 0.5},
+        {"5.", 5.0},         {"+.5", 0.5},
+        {"-12.5", -12.5},    {"- 12.5", -12.5},
+        {"2.5A", 2.5},       {"1,5", 1.0},
+        {"1.2.3", 1.2},      {"0012", 12.0},
+        {"1.2E3", 1200.0},   {"1.2e3", 1200.0},
+        {"15E-1", 1.5},      {"15 E - 1 V", 1.5},
+        {"4E+2", 400.0},     {"3E", 3.0},
+        {"3E+", 3.0},        {"3EV", 3.0},
+        {"3e-x", 3.0},       {"1e2e3", 100.0},
         {"0.000001e6", 1.0}, {"120\r", 120.0},
+        {"0.1", 0.1},        {"3.14159265358979323846264338", 3.141592653589793},
     };
     for (const Case& c : cases) {
-        EXPECT_DOUBLE_EQ(readReferenceValue(c.text), c.value) << '"' << c.text << '"';
+        EXPECT_EQ(readReferenceValue(c.text), c.value) << '"' << c.text << '"';
     }
 }
 
@@ -35,14 +43,6 @@ TEST(ReferenceValue, TextWithoutLeadingNumberReadsZero) {
                              "V120", "\r120", ",5", "E"}) {
         EXPECT_EQ(readReferenceValue(text), 0.0) << '"' << text << '"';
     }
-}
-
-TEST(ReferenceValue, RoundsToNearestDouble) {
-    EXPECT_EQ(readReferenceValue("0.1"), 0.1);
-    EXPECT_EQ(readReferenceValue("1 1 7 . 3"), 117.3);
-    EXPECT_EQ(readReferenceValue("123456789.125"), 123456789.125);
-    // More digits than a double holds.
-    EXPECT_EQ(readReferenceValue("3.14159265358979323846264338327950288"), 3.141592653589793);
 }
 
 TEST(ReferenceValue, MagnitudesBeyondDoubleRange) {
