@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -98,23 +97,16 @@ TEST_F(ExportHelpMenu, SaveWritesTheNegativeOfTheScreen) {
     EXPECT_EQ(shownFilter, QStringLiteral("All Files (*.bmp)"));
     EXPECT_TRUE(shownName.isEmpty());
     EXPECT_TRUE(reportedPath.isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(chosenPath + ".bmp"));
-
     const QImage file = QImage(chosenPath, "BMP").convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(file.size(), QSize(309, 213));
     int traces = 0;
     for (int y = 0; y < file.height(); ++y) {
         for (int x = 0; x < file.width(); ++x) {
             const QRgb s = before.pixel(x, y);
-            const QRgb f = file.pixel(x, y);
-            if (s == qRgb(0, 0, 0)) {
-                ASSERT_EQ(f, qRgb(255, 255, 255)) << x << "," << y;
-            } else if (s == qRgb(85, 85, 85)) {
-                ASSERT_EQ(f, qRgb(170, 170, 170)) << x << "," << y;
-            } else {
-                ASSERT_EQ(f, qRgb(0, 0, 0)) << x << "," << y;
-                ++traces;
-            }
+            const bool trace = s != qRgb(0, 0, 0) && s != qRgb(85, 85, 85);
+            traces += trace ? 1 : 0;
+            // Traces print black; background and grid print as their complements.
+            ASSERT_EQ(file.pixel(x, y), trace ? qRgb(0, 0, 0) : (~s | 0xff000000u));
         }
     }
     EXPECT_GT(traces, 300);
@@ -122,7 +114,7 @@ TEST_F(ExportHelpMenu, SaveWritesTheNegativeOfTheScreen) {
     EXPECT_EQ(window->scope().exportMode, 0);
 }
 
-TEST_F(ExportHelpMenu, CancelLeavesEverythingAsItWas) {
+TEST_F(ExportHelpMenu, CancelLeavesEverythingAsItWasAndFailuresAreReported) {
     feedSine();
     const QImage before = screen();
     chosenPath.clear();
@@ -131,11 +123,7 @@ TEST_F(ExportHelpMenu, CancelLeavesEverythingAsItWas) {
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
     EXPECT_TRUE(reportedPath.isEmpty());
     EXPECT_EQ(screen(), before);
-}
 
-TEST_F(ExportHelpMenu, UnwritableFileIsReported) {
-    feedSine();
-    const QImage before = screen();
     chosenPath = dir.filePath("missing/scope.bmp");
     choose("mnuSave1");
     EXPECT_EQ(reportedPath, chosenPath);
