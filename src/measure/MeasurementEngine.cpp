@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <span>
 
 #include "measure/ReadoutText.h"
@@ -40,13 +41,20 @@ std::int32_t halfRange(std::int32_t maxValue, std::int32_t minValue) {
     return static_cast<std::int32_t>(std::nearbyint(half));
 }
 
+// Adding and subtracting 1.5 * 2^52 rounds a double of magnitude below 2^51 to the nearest
+// integer, ties to even, in the default rounding mode; no library call, and the loop vectorises.
+constexpr double kRoundingBias = 6755399441055744.0;
+
 // A sample times a window entry, rounded to the nearest 16-bit value (ties to even) and clamped
 // to the 16-bit range, so that a loud sample under the window's bulge saturates instead of
 // wrapping or leaving a stale value behind.
-std::int16_t weigh(std::int16_t sample, float weight) {
+inline std::int16_t weigh(std::int16_t sample, float weight) {
     const double product = static_cast<double>(static_cast<float>(sample)) * weight;
-    const double rounded = std::nearbyint(product);
-    return static_cast<std::int16_t>(std::clamp(rounded, -32768.0, 32767.0));
+    const double rounded = (product + kRoundingBias) - kRoundingBias;
+    // |product| <= 32768 * 1.08, so the integer conversion is exact and cannot overflow.
+    const std::int32_t r = static_cast<std::int32_t>(rounded);
+    const std::int32_t low = r < -32768 ? -32768 : r;
+    return static_cast<std::int16_t>(low > 32767 ? 32767 : low);
 }
 
 // The dominant frequency of one channel from the transform just computed: the searched bin of
@@ -54,23 +62,38 @@ std::int16_t weigh(std::int16_t sample, float weight) {
 // parabola through the log-powers of it and its two neighbours places the peak between bins.
 // When no bin qualifies, the bin and the frequency keep their previous values.
 void findDominant(const double* re, const float* im, std::int16_t& peakBin, double& frequency) {
-    double best = 0.0;
-    int bestBin = 0;
-    for (int n = kFirstSearchedBin; n <= kLastSearchedBin; ++n) {
-        const double power = re[n] * re[n] + static_cast<double>(im[n]) * im[n];
-        if (power > best) {
-            best = power;
-            bestBin = n;
-        }
+    // The largest power first (four lanes of maxima), then the first bin that reaches it: the
+    // same bin that one ascending search with a strict comparison finds. Both passes form the
+    // power with the same expression, so the values compared are identical.
+    typedef double V2 __attribute__((vector_size(16)));
+    constexpr int kLanes = 4;
+    constexpr int kVectorEnd =
+        kFirstSearchedBin + (kLastSearchedBin - kFirstSearchedBin + 1) / kLanes * kLanes;
+    const auto power = [re, im](int n) {
+        return re[n] * re[n] + static_cast<double>(im[n]) * im[n];
+    };
+    V2 maxLo = {0.0, 0.0}, maxHi = {0.0, 0.0};
+    for (int n = kFirstSearchedBin; n < kVectorEnd; n += kLanes) {
+        V2 rLo, rHi;
+        std::memcpy(&rLo, re + n, sizeof rLo);
+        std::memcpy(&rHi, re + n + 2, sizeof rHi);
+        const V2 iLo = {static_cast<double>(im[n]), static_cast<double>(im[n + 1])};
+        const V2 iHi = {static_cast<double>(im[n + 2]), static_cast<double>(im[n + 3])};
+        const V2 powerLo = rLo * rLo + iLo * iLo;
+        const V2 powerHi = rHi * rHi + iHi * iHi;
+        maxLo = powerLo > maxLo ? powerLo : maxLo;
+        maxHi = powerHi > maxHi ? powerHi : maxHi;
     }
-    if (bestBin == 0) return;
+    double best = std::max(std::max(maxLo[0], maxLo[1]), std::max(maxHi[0], maxHi[1]));
+    for (int n = kVectorEnd; n <= kLastSearchedBin; ++n) best = std::max(best, power(n));
+    if (!(best > 0.0)) return;
+    int bestBin = kFirstSearchedBin;
+    while (bestBin < kLastSearchedBin && power(bestBin) != best) ++bestBin;
     peakBin = static_cast<std::int16_t>(bestBin);
 
     double offset = 0.0;
-    const double below =
-        re[bestBin - 1] * re[bestBin - 1] + static_cast<double>(im[bestBin - 1]) * im[bestBin - 1];
-    const double above =
-        re[bestBin + 1] * re[bestBin + 1] + static_cast<double>(im[bestBin + 1]) * im[bestBin + 1];
+    const double below = power(bestBin - 1);
+    const double above = power(bestBin + 1);
     if (below > 0.0 && above > 0.0) {
         const double a = std::log(below);
         const double b = std::log(best);
@@ -112,29 +135,34 @@ void MeasurementEngine::ProcessBuffer() {
     std::int32_t* left = leftSamples.data();
     std::int32_t* right = rightSamples.data();
 
-    // De-interleave: frame k is value 2k (voltage) and value 2k + 1 (current).
-    for (int k = 0; k <= lastFrame; ++k) {
-        left[k] = cb[2 * k];
-        right[k] = cb[2 * k + 1];
-    }
-
-    // Extremes, carried over from the previous buffer; frame 0 takes no part.
+    // De-interleave: frame k is value 2k (voltage) and value 2k + 1 (current). The extremes
+    // carry over from the previous buffer; frame 0 takes no part in them.
+    left[0] = cb[0];
+    right[0] = cb[1];
+    std::int32_t vMax = voltsMax, vMin = voltsMin, aMax = ampsMax, aMin = ampsMin;
     for (int k = 1; k <= lastFrame; ++k) {
-        voltsMax = std::max(voltsMax, left[k]);
-        voltsMin = std::min(voltsMin, left[k]);
+        const std::int32_t v = cb[2 * k];
+        const std::int32_t a = cb[2 * k + 1];
+        left[k] = v;
+        right[k] = a;
+        vMax = v > vMax ? v : vMax;
+        vMin = v < vMin ? v : vMin;
+        aMax = a > aMax ? a : aMax;
+        aMin = a < aMin ? a : aMin;
     }
-    for (int k = 1; k <= lastFrame; ++k) {
-        ampsMax = std::max(ampsMax, right[k]);
-        ampsMin = std::min(ampsMin, right[k]);
-    }
+    voltsMax = vMax;
+    voltsMin = vMin;
+    ampsMax = aMax;
+    ampsMin = aMin;
 
-    // Sums of squares and of the instantaneous power, each in ascending frame order. Every
-    // sum runs over frames 1..lastFrame and is divided by lastFrame (8190), although only 4096
-    // frames are captured: stored calibrations include that scale.
+    // Frames after the last one with a nonzero sample add exact zeros to the sums, which leaves
+    // them unchanged, so the loop stops there (the capture fills frames 0..4095 only).
+    int lastActive = lastFrame;
+    while (lastActive > 0 && left[lastActive] == 0 && right[lastActive] == 0) --lastActive;
     double sumVoltsSquared = 0.0;
     double sumAmpsSquared = 0.0;
     double sumPower = 0.0;
-    for (int k = 1; k <= lastFrame; ++k) {
+    for (int k = 1; k <= lastActive; ++k) {
         const double v = static_cast<double>(left[k] * kVoltsFullScale) / kFullScaleCounts;
         const double a = static_cast<double>(right[k] * kAmpsFullScale) / kFullScaleCounts;
         sumVoltsSquared += v * v;
@@ -159,13 +187,12 @@ void MeasurementEngine::ProcessBuffer() {
                                      (kFullScaleCounts * ampsCal) / ampsRms);
     }
 
-    // Weighting: frame i uses window entry 2i.
-    for (int i = 1; i <= kLastWindowedFrame; ++i)
-        windowedLeft[static_cast<std::size_t>(i)] =
-            weigh(cb[2 * i], windowTable[static_cast<std::size_t>(2 * i)]);
-    for (int i = 1; i <= kLastWindowedFrame; ++i)
-        windowedRight[static_cast<std::size_t>(i)] =
-            weigh(cb[2 * i + 1], windowTable[static_cast<std::size_t>(2 * i)]);
+    // Weighting: frame i uses window entry 2i for both channels.
+    for (int i = 1; i <= kLastWindowedFrame; ++i) {
+        const float w = windowTable[static_cast<std::size_t>(2 * i)];
+        windowedLeft[static_cast<std::size_t>(i)] = weigh(cb[2 * i], w);
+        windowedRight[static_cast<std::size_t>(i)] = weigh(cb[2 * i + 1], w);
+    }
 
     // Dominant frequencies. The transform's imaginary parts are overwritten by the next call, so
     // each channel is searched right after its own transform.

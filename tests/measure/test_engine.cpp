@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "measure/MeasurementEngine.h"
 #include "measure/SyntheticSignal.h"
@@ -123,6 +124,33 @@ TEST_F(EngineTest, FrequencyWithinFiveHundredthsOfAHertzFrom45To65) {
             EXPECT_NEAR(engine->leftFrequency, hz, 0.05) << "phase " << phase;
             EXPECT_NEAR(engine->rightFrequency, hz, 0.05) << "phase " << phase;
         }
+    }
+}
+
+TEST_F(EngineTest, PeakBinIsTheFirstBinOfLargestPower) {
+    std::vector<double> re(kCaptureBufferValues);
+    for (int trial = 0; trial < 4; ++trial) {
+        SyntheticSignal::Params p = trial == 0 ? SyntheticSignal::demoAdaptor()
+                                               : SyntheticSignal::sine(40.0 + 100 * trial, 3000, 0);
+        p.volts.noiseRmsCounts = trial == 3 ? 8000 : p.volts.noiseRmsCounts;
+        p.noiseSeed = 17 + static_cast<std::uint64_t>(trial);
+        SyntheticSignal signal(p);
+        feed(signal);
+        ASSERT_TRUE(engine->fft.ComputeFFT(engine->windowedLeft, re));
+        const auto& im = engine->fft.imaginaryParts;
+        double best = 0.0;
+        int bin = 0;
+        for (int n = 2; n <= 8160; ++n) {
+            const double power =
+                re[static_cast<std::size_t>(n)] * re[static_cast<std::size_t>(n)] +
+                double{im[static_cast<std::size_t>(n)]} * im[static_cast<std::size_t>(n)];
+            if (power > best) {
+                best = power;
+                bin = n;
+            }
+        }
+        EXPECT_EQ(engine->leftPeakBin, bin) << "trial " << trial;
+        EXPECT_NEAR(engine->leftFrequency, bin * 2.6916 / 4, 0.5 * 2.6916 / 4);
     }
 }
 
