@@ -324,6 +324,8 @@ TEST(Cli, BadInputIsRefusedBeforeAnyOutput) {
     const auto sine = synthesise(SyntheticSignal::sine(60.0, 20000.0, 8000.0), 8192);
     const std::string text = folder.file("readme.wav");
     std::ofstream(text) << "not audio\n";
+    const std::string empty = folder.file("empty.wav");
+    std::ofstream(empty).flush();
     const std::string mono = folder.file("mono.wav");
     ASSERT_TRUE(writeWav(mono, std::vector<std::int16_t>(8192, 5), 1));
     const std::string fast = folder.file("fast.wav");
@@ -346,9 +348,10 @@ TEST(Cli, BadInputIsRefusedBeforeAnyOutput) {
          folder.path().string(),
          "not an audio file"},
         {{"--measure", "--input", text}, text, "not an audio file"},
-        {{"--measure", "--input", mono}, mono, "2 are needed"},
-        {{"--measure", "--input", fast}, fast, "11025 Hz is needed"},
-        {{"--measure", "--input", tiny}, tiny, "at least 4096"},
+        {{"--measure", "--input", empty}, empty, "not an audio file"},
+        {{"--measure", "--input", mono}, mono, "has 1 channel, 2 are needed"},
+        {{"--measure", "--input", fast}, fast, "sample rate is 48000 Hz, 11025 Hz is needed"},
+        {{"--measure", "--input", tiny}, tiny, "has 4000 frames, at least 4096"},
         {{"--measure", "--input", good, "--settings", noSettings}, noSettings, "not found"},
         {{"--measure", "--input", good, "--settings", folder.path().string()},
          folder.path().string(),
