@@ -41,20 +41,26 @@ std::int32_t halfRange(std::int32_t maxValue, std::int32_t minValue) {
     return static_cast<std::int32_t>(std::nearbyint(half));
 }
 
+// Pairs of doubles: a frame's voltage and current go through the same arithmetic side by side.
+typedef double V2 __attribute__((vector_size(16)));
+
 // Adding and subtracting 1.5 * 2^52 rounds a double of magnitude below 2^51 to the nearest
-// integer, ties to even, in the default rounding mode; no library call, and the loop vectorises.
+// integer, ties to even, in the default rounding mode, without a library call.
 constexpr double kRoundingBias = 6755399441055744.0;
 
-// A sample times a window entry, rounded to the nearest 16-bit value (ties to even) and clamped
-// to the 16-bit range, so that a loud sample under the window's bulge saturates instead of
-// wrapping or leaving a stale value behind.
-inline std::int16_t weigh(std::int16_t sample, float weight) {
-    const double product = static_cast<double>(static_cast<float>(sample)) * weight;
-    const double rounded = (product + kRoundingBias) - kRoundingBias;
-    // |product| <= 32768 * 1.08, so the integer conversion is exact and cannot overflow.
-    const std::int32_t r = static_cast<std::int32_t>(rounded);
-    const std::int32_t low = r < -32768 ? -32768 : r;
-    return static_cast<std::int16_t>(low > 32767 ? 32767 : low);
+// One frame's two samples times the frame's window entry, each rounded to the nearest integer
+// (ties to even) and clamped to the 16-bit range, so that a loud sample under the window's bulge
+// saturates instead of wrapping or leaving a stale value behind.
+inline void weighFrame(std::int16_t left, std::int16_t right, float weight, std::int16_t& outLeft,
+                       std::int16_t& outRight) {
+    const V2 samples = {static_cast<double>(static_cast<float>(left)),
+                        static_cast<double>(static_cast<float>(right))};
+    const V2 product = samples * static_cast<double>(weight);
+    V2 rounded = (product + kRoundingBias) - kRoundingBias;
+    rounded = rounded < -32768.0 ? V2{-32768.0, -32768.0} : rounded;
+    rounded = rounded > 32767.0 ? V2{32767.0, 32767.0} : rounded;
+    outLeft = static_cast<std::int16_t>(rounded[0]);
+    outRight = static_cast<std::int16_t>(rounded[1]);
 }
 
 // The dominant frequency of one channel from the transform just computed: the searched bin of
@@ -65,7 +71,6 @@ void findDominant(const double* re, const float* im, std::int16_t& peakBin, doub
     // The largest power first (four lanes of maxima), then the first bin that reaches it: the
     // same bin that one ascending search with a strict comparison finds. Both passes form the
     // power with the same expression, so the values compared are identical.
-    typedef double V2 __attribute__((vector_size(16)));
     constexpr int kLanes = 4;
     constexpr int kVectorEnd =
         kFirstSearchedBin + (kLastSearchedBin - kFirstSearchedBin + 1) / kLanes * kLanes;
@@ -140,6 +145,9 @@ void MeasurementEngine::ProcessBuffer() {
     left[0] = cb[0];
     right[0] = cb[1];
     std::int32_t vMax = voltsMax, vMin = voltsMin, aMax = ampsMax, aMin = ampsMin;
+    // Frames after the last one with a nonzero sample add exact zeros to the sums below, which
+    // leaves them unchanged, so the sums stop there (the capture fills frames 0..4095 only).
+    int lastActive = 0;
     for (int k = 1; k <= lastFrame; ++k) {
         const std::int32_t v = cb[2 * k];
         const std::int32_t a = cb[2 * k + 1];
@@ -149,22 +157,22 @@ void MeasurementEngine::ProcessBuffer() {
         vMin = v < vMin ? v : vMin;
         aMax = a > aMax ? a : aMax;
         aMin = a < aMin ? a : aMin;
+        lastActive = (v | a) != 0 ? k : lastActive;
     }
     voltsMax = vMax;
     voltsMin = vMin;
     ampsMax = aMax;
     ampsMin = aMin;
 
-    // Frames after the last one with a nonzero sample add exact zeros to the sums, which leaves
-    // them unchanged, so the loop stops there (the capture fills frames 0..4095 only).
-    int lastActive = lastFrame;
-    while (lastActive > 0 && left[lastActive] == 0 && right[lastActive] == 0) --lastActive;
     double sumVoltsSquared = 0.0;
     double sumAmpsSquared = 0.0;
     double sumPower = 0.0;
     for (int k = 1; k <= lastActive; ++k) {
-        const double v = static_cast<double>(left[k] * kVoltsFullScale) / kFullScaleCounts;
-        const double a = static_cast<double>(right[k] * kAmpsFullScale) / kFullScaleCounts;
+        const V2 counts = {static_cast<double>(left[k] * kVoltsFullScale),
+                           static_cast<double>(right[k] * kAmpsFullScale)};
+        const V2 scaled = counts / kFullScaleCounts;
+        const double v = scaled[0];
+        const double a = scaled[1];
         sumVoltsSquared += v * v;
         sumAmpsSquared += a * a;
         sumPower += v * a;
@@ -188,11 +196,10 @@ void MeasurementEngine::ProcessBuffer() {
     }
 
     // Weighting: frame i uses window entry 2i for both channels.
-    for (int i = 1; i <= kLastWindowedFrame; ++i) {
-        const float w = windowTable[static_cast<std::size_t>(2 * i)];
-        windowedLeft[static_cast<std::size_t>(i)] = weigh(cb[2 * i], w);
-        windowedRight[static_cast<std::size_t>(i)] = weigh(cb[2 * i + 1], w);
-    }
+    for (int i = 1; i <= kLastWindowedFrame; ++i)
+        weighFrame(cb[2 * i], cb[2 * i + 1], windowTable[static_cast<std::size_t>(2 * i)],
+                   windowedLeft[static_cast<std::size_t>(i)],
+                   windowedRight[static_cast<std::size_t>(i)]);
 
     // Dominant frequencies. The transform's imaginary parts are overwritten by the next call, so
     // each channel is searched right after its own transform.
