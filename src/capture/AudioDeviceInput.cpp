@@ -12,6 +12,8 @@ namespace {
 // Bytes asked of the audio stack's buffer: two buffers of 4096 frames, enough to ride out a
 // slow redraw without an overrun.
 constexpr qsizetype kSourceBufferBytes = 2 * BufferAssembler::kBufferBytes;
+// How often a running stream is checked for an error it did not signal.
+constexpr int kHealthCheckMs = 250;
 
 }  // namespace
 
@@ -20,6 +22,8 @@ AudioDeviceInput::AudioDeviceInput(QObject* parent)
       devices_(QMediaDevices::audioInputs()),
       watcher_(new QMediaDevices(this)),
       chunk_(BufferAssembler::kBufferBytes) {
+    health_.setInterval(kHealthCheckMs);
+    connect(&health_, &QTimer::timeout, this, &AudioDeviceInput::checkState);
     connect(watcher_, &QMediaDevices::audioInputsChanged, this,
             &AudioDeviceInput::checkDevicePresent);
 }
@@ -76,6 +80,7 @@ bool AudioDeviceInput::open(int deviceId, const WaveFormat& format) {
     armLossReport();
     connect(io, &QIODevice::readyRead, this, &AudioDeviceInput::readAvailable);
     connect(source, &QAudioSource::stateChanged, this, &AudioDeviceInput::checkState);
+    health_.start();
     return true;
 }
 
@@ -86,14 +91,16 @@ void AudioDeviceInput::start() {
 
 void AudioDeviceInput::close() {
     started_ = false;
+    health_.stop();
     resetStream();
     if (!source_) return;
     QAudioSource* source = source_.data();
+    QIODevice* io = io_.data();
     source_.clear();
     io_.clear();
     device_ = QAudioDevice();
     source->disconnect(this);
-    if (QIODevice* io = source->findChild<QIODevice*>()) io->disconnect(this);
+    if (io) io->disconnect(this);
     source->stop();
     // close() may run inside one of the source's own signals (a stream error ends the
     // capture), so the object goes once control is back in the event loop.
@@ -113,9 +120,15 @@ void AudioDeviceInput::readAvailable() {
 
 void AudioDeviceInput::checkState() {
     if (!source_ || !started_) return;
-    if (source_->state() == QAudio::StoppedState && source_->error() != QAudio::NoError) {
+    // A stream that fails while active may only record the error and keep its state, so the
+    // error alone counts.
+    if (source_->error() != QAudio::NoError) {
         reportLost();
+        return;
     }
+    // A device that goes away may leave its stream silently dead, and the change of the device
+    // list is not always signalled: look for it in the list.
+    checkDevicePresent();
 }
 
 void AudioDeviceInput::checkDevicePresent() {

@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <vector>
 
 #include "capture/WaveInput.h"
@@ -43,6 +44,7 @@ private:
     QPointer<QAudioSource> source_;
     QPointer<QIODevice> io_;
     QMediaDevices* watcher_ = nullptr;
+    QTimer health_;
     bool started_ = false;
     std::vector<char> chunk_;
 };

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -105,6 +106,15 @@ private:
 
 Daemon* gDaemon = nullptr;
 
+// Runs pactl against the private daemon; returns its exit code.
+int pactl(const QStringList& arguments) {
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start("pactl", arguments);
+    if (!p.waitForFinished(10000)) return -1;
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
 // Writes the recording's frames into the pipe source's FIFO at 11025 frames per second, in
 // chunks of 512 frames on an absolute schedule, until stopped or the reader goes away.
 class FifoWriter {
@@ -118,6 +128,8 @@ public:
         if (thread_.joinable()) thread_.join();
     }
     bool failed() const { return failed_; }
+    // Stops writing but keeps the FIFO open: the line goes quiet without the writer leaving.
+    void pause() { paused_ = true; }
 
 private:
     void run() {
@@ -131,6 +143,10 @@ private:
         std::size_t frame = 0;
         const std::size_t frames = values_.size() / 2;
         while (!stop_ && frame < frames) {
+            if (paused_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
             const std::size_t n = std::min(kChunkFrames, frames - frame);
             const auto* p = reinterpret_cast<const char*>(values_.data() + 2 * frame);
             std::size_t left = n * 4;
@@ -155,6 +171,7 @@ private:
     const std::vector<std::int16_t>& values_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> failed_{false};
+    std::atomic<bool> paused_{false};
     std::thread thread_;
 };
 
@@ -285,11 +302,62 @@ TEST_F(PulseAudioEndToEnd, CapturedBuffersMeasureExactlyLikeTheRecording) {
     EXPECT_NEAR(readings.back().frequency, 60.0, 1.0);
 }
 
+TEST_F(PulseAudioEndToEnd, LineGoingQuietStopsWithTheMessageAfterThreeSeconds) {
+    const int id = pipeSourceId();
+    ASSERT_GE(id, 0);
+    const std::vector<std::int16_t> recording = makeRecording(40);
+    FifoWriter writer(recording);
+    ASSERT_TRUE(cycle->start(id));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
+
+    writer.pause();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 30000));
+    const std::size_t buffers = captured.size();
+    QTest::qWait(500);
+    writer.stop();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Error: Wave input device stopped!");
+    EXPECT_FALSE(cycle->isCapturing());
+    EXPECT_EQ(captured.size(), buffers);
+}
+
+TEST_F(PulseAudioEndToEnd, UnpluggedSourceStopsWithTheMessage) {
+    const int id = pipeSourceId();
+    ASSERT_GE(id, 0);
+    const std::vector<std::int16_t> recording = makeRecording(40);
+    cycle->setWatchdogMs(600000);  // only the backend may notice here
+    FifoWriter writer(recording);
+    ASSERT_TRUE(cycle->start(id));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
+
+    ASSERT_EQ(pactl({"unload-module", "module-pipe-source"}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 30000));
+    writer.stop();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Error: Wave input device stopped!");
+    EXPECT_FALSE(cycle->isCapturing());
+
+    // Plug it back in for the tests that follow.
+    ASSERT_EQ(QProcess::execute("pactl",
+                                {"load-module", "module-pipe-source", "source_name=acw_line_in",
+                                 "file=" + fifoPath(), "format=s16le", "rate=11025", "channels=2"}),
+              0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            for (const QAudioDevice& d : QMediaDevices::audioInputs()) {
+                if (d.description().startsWith("Unix FIFO source")) return true;
+            }
+            return false;
+        },
+        10000));
+}
+
 // Declared last: it ends the daemon.
 TEST_F(PulseAudioEndToEnd, ServerGoneMidCaptureStopsWithTheMessage) {
     const int id = pipeSourceId();
     ASSERT_GE(id, 0);
     const std::vector<std::int16_t> recording = makeRecording(40);
+    cycle->setWatchdogMs(600000);  // only the backend may notice here
     FifoWriter writer(recording);
     ASSERT_TRUE(cycle->start(id));
     ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
