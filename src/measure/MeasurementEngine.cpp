@@ -35,10 +35,12 @@ void storeIfFinite(double& target, double value) {
     if (std::isfinite(value)) target = value;
 }
 
-// Half of (max - min), rounded to the nearest integer with ties to even.
-std::int32_t halfRange(std::int32_t maxValue, std::int32_t minValue) {
-    const double half = (static_cast<double>(maxValue) - static_cast<double>(minValue)) / 2.0;
-    return static_cast<std::int32_t>(std::nearbyint(half));
+// Half of (max - min), rounded to the nearest integer with ties to even; a result that does not
+// fit the 32-bit target leaves it unchanged.
+void storeHalfRange(std::int32_t& target, std::int32_t maxValue, std::int32_t minValue) {
+    const double half =
+        std::nearbyint((static_cast<double>(maxValue) - static_cast<double>(minValue)) / 2.0);
+    if (half >= -2147483648.0 && half <= 2147483647.0) target = static_cast<std::int32_t>(half);
 }
 
 // Pairs of doubles: a frame's voltage and current go through the same arithmetic side by side.
@@ -184,12 +186,12 @@ void MeasurementEngine::ProcessBuffer() {
     // positive power, and out-of-phase parts cancel as they do in the load.
     storeIfFinite(watts, std::fabs(sumPower) / frames / (voltsCal * ampsCal));
 
-    voltsHalfRange = halfRange(voltsMax, voltsMin);
+    storeHalfRange(voltsHalfRange, voltsMax, voltsMin);
     if (voltsRms > 0.0) {
         storeIfFinite(voltsCrest, voltsHalfRange * kCrestConstant * kVoltsFullScale /
                                       (kFullScaleCounts * voltsCal) / voltsRms);
     }
-    ampsHalfRange = halfRange(ampsMax, ampsMin);
+    storeHalfRange(ampsHalfRange, ampsMax, ampsMin);
     if (ampsRms > 0.0) {
         storeIfFinite(ampsCrest, ampsHalfRange * kCrestConstant * kAmpsFullScale /
                                      (kFullScaleCounts * ampsCal) / ampsRms);

@@ -299,5 +299,27 @@ TEST_F(EngineTest, LoudSamplesUnderTheWindowBulgeSaturate) {
     EXPECT_NEAR(engine->powerFactor, 1.0, 1e-4);
 }
 
+TEST_F(EngineTest, AReadingThatOverflowsKeepsItsPreviousValue) {
+    SyntheticSignal signal(SyntheticSignal::sine(kWholeCyclesHz, 16000, 8000, 0));
+    feed(signal);
+    const double volts = engine->voltsRms;
+    const double crest = engine->voltsCrest;
+    const std::string voltsText = engine->readouts.label37;
+    // A divisor so small that the reading overflows: that step is dropped, the others run.
+    engine->voltsCal = 1e-310;
+    engine->ampsCal = 2.0;
+    feed(signal);
+    EXPECT_EQ(engine->voltsRms, volts);
+    EXPECT_EQ(engine->voltsCrest, crest);
+    EXPECT_EQ(engine->readouts.label37, voltsText);
+    EXPECT_NEAR(engine->ampsRms, 8000 * 0.5 * kAmpsPerCount / 2.0, 1e-4);
+    EXPECT_NEAR(engine->ampsCrest, 1.414, 2e-4);
+    for (const std::string* text : {&engine->readouts.label40, &engine->readouts.label41,
+                                    &engine->readouts.label42, &engine->readouts.label3}) {
+        EXPECT_EQ(text->find("inf"), std::string::npos) << *text;
+        EXPECT_EQ(text->find("nan"), std::string::npos) << *text;
+    }
+}
+
 }  // namespace
 }  // namespace acw
