@@ -154,17 +154,6 @@ TEST_F(CaptureBindingTest, LongNamesAreShownCutTo31Characters) {
     EXPECT_EQ(caption(), "Scope Control - Microphone Array (High Definiti");
 }
 
-TEST_F(CaptureBindingTest, FailedStartSaysSoAndLeavesTheLampsBlack) {
-    build({});
-    input->openSucceeds = false;
-    clickLabel("Label15");
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "Error|Wave input device didn't open!");
-    EXPECT_EQ(lamp("Label1"), kBlack);
-    EXPECT_EQ(lamp("Label2"), kBlack);
-    EXPECT_FALSE(binding->isCapturing());
-}
-
 TEST_F(CaptureBindingTest, CaptureRunsFromStartToStopThroughTheWindow) {
     build({"Card A"});
     clickLabel("Label15");
@@ -206,27 +195,6 @@ TEST_F(CaptureBindingTest, CaptureRunsFromStartToStopThroughTheWindow) {
     EXPECT_EQ(lamp("Label2"), kBlack);
     EXPECT_EQ(child<QLabel>("Label37")->text(), volts);
     EXPECT_TRUE(errors.empty());
-}
-
-TEST_F(CaptureBindingTest, LostDeviceEndsTheCaptureWithTheMessage) {
-    build({"Card A"});
-    clickLabel("Label15");
-    input->lose();
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "Error|Wave input device stopped!");
-    EXPECT_FALSE(binding->isCapturing());
-    EXPECT_EQ(lamp("Label2"), kBlack);
-}
-
-TEST_F(CaptureBindingTest, StopWhileIdleTurnsTheLampsBlack) {
-    build({"Card A"});
-    window->engine().label1Colour = kLampGreen;
-    window->engine().label2Colour = kLampRed;
-    window->showLamps();
-    clickLabel("Label16");
-    EXPECT_EQ(lamp("Label1"), kBlack);
-    EXPECT_EQ(lamp("Label2"), kBlack);
-    EXPECT_EQ(input->openCalls, 0);
 }
 
 }  // namespace

@@ -109,11 +109,6 @@ TEST_F(CycleFixture, StartOpensTheChosenDeviceWithTheInstrumentFormatAndTurnsLam
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(CycleFixture, NegativeIdIsPassedToTheInputUnchanged) {
-    cycle->start(-1);
-    EXPECT_EQ(input.lastOpenId, -1);
-}
-
 TEST_F(CycleFixture, BuffersAreMeasuredAsTheyArriveAndLampsTurnGreenFromTheFourth) {
     // 60 Hz, 10000 counts peak on both channels.
     SyntheticSignal signal(SyntheticSignal::sine(60.0, 10000.0, 4000.0, 30.0));

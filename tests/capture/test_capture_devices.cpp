@@ -118,17 +118,6 @@ TEST(DeviceNames, AreCutTo31CharactersWithoutSplittingACharacter) {
     EXPECT_EQ(shortDeviceName(""), "");
 }
 
-TEST(WaveFormatRecord, HoldsTheInstrumentFormat) {
-    const WaveFormat f = WaveFormat::stereoPcm11025();
-    EXPECT_EQ(f.formatTag, 1);
-    EXPECT_EQ(f.channels, 2);
-    EXPECT_EQ(f.samplesPerSec, 11025u);
-    EXPECT_EQ(f.avgBytesPerSec, 44100u);
-    EXPECT_EQ(f.blockAlign, 4);
-    EXPECT_EQ(f.bitsPerSample, 16);
-    EXPECT_EQ(f.extraSize, 0);
-}
-
 // Collects every buffer an input delivers.
 struct Collector {
     explicit Collector(WaveInput& in) : input(in) {
