@@ -91,23 +91,6 @@ TEST_F(EngineTest, PowerAndPowerFactorFollowThePhaseShift) {
     }
 }
 
-TEST_F(EngineTest, PowerScalesWithBothCalibrationDivisors) {
-    SyntheticSignal signal(SyntheticSignal::sine(kWholeCyclesHz, 16000, 8000, 0));
-    feed(signal);
-    const double wattsAtUnity = engine->watts;
-    engine->voltsCal = 4.0;
-    engine->ampsCal = 0.25;
-    signal = SyntheticSignal(SyntheticSignal::sine(kWholeCyclesHz, 16000, 8000, 0));
-    feed(signal);
-    EXPECT_DOUBLE_EQ(engine->watts, wattsAtUnity);
-    engine->voltsCal = 2.0;
-    signal = SyntheticSignal(SyntheticSignal::sine(kWholeCyclesHz, 16000, 8000, 0));
-    feed(signal);
-    EXPECT_NEAR(engine->watts, wattsAtUnity * 2.0, 1e-9 * wattsAtUnity);
-    EXPECT_NEAR(engine->powerFactor, 1.0, 1e-4);
-    EXPECT_EQ(engine->readouts.label42, "1.000");
-}
-
 TEST_F(EngineTest, FrequencyWithinFiveHundredthsOfAHertzFrom45To65) {
     for (double hz = 45.0; hz <= 65.01; hz += 2.23) {
         for (double phase : {0.0, 77.0, 161.0, 270.0}) {
