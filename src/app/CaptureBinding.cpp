@@ -10,6 +10,8 @@
 #include "capture/CaptureCycle.h"
 #include "capture/WaveInput.h"
 #include "capture/WaveInputFactory.h"
+#include "measure/CaptureLayout.h"
+#include "scope/ScopeState.h"
 
 namespace acw {
 
@@ -96,7 +98,11 @@ bool CaptureBinding::isCapturing() const { return cycle_->isCapturing(); }
 
 void CaptureBinding::StopCapture() { cycle_->StopCapture(); }
 
-void CaptureBinding::start() { cycle_->start(selectedDevice_); }
+void CaptureBinding::start() {
+    // The scope's time base reads the capture rate; START sets it whether or not the open works.
+    if (!cycle_->isCapturing()) window_.scope().sampleRate = kSampleRateHz;
+    cycle_->start(selectedDevice_);
+}
 
 void CaptureBinding::showPicker() {
     auto* picker = window_.findChild<QWidget*>(QStringLiteral("frmSoundcardPicker"));
