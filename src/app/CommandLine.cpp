@@ -17,7 +17,7 @@ namespace {
 // the value; it returns an error (without the option's name) or "".
 using OptionHandler = std::string (*)(CommandLineOptions&, const std::string& value);
 
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;  // with the leading "--"
     bool takesValue;
     OptionHandler apply;
@@ -65,7 +65,7 @@ std::string setVersion(CommandLineOptions& o, const std::string&) {
     return {};
 }
 
-constexpr std::array<OptionSpec, 7> kOptions{{
+constexpr std::array<OptionEntry, 7> kOptions{{
     {"--measure", false, setMeasure},
     {"--input", true, setInput},
     {"--demo", false, setDemo},
@@ -75,9 +75,9 @@ constexpr std::array<OptionSpec, 7> kOptions{{
     {"--version", false, setVersion},
 }};
 
-const OptionSpec* findOption(std::string_view name) {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.name == name) return &spec;
+const OptionEntry* findOption(std::string_view name) {
+    for (const OptionEntry& entry : kOptions)
+        if (entry.name == name) return &entry;
     return nullptr;
 }
 
@@ -111,37 +111,37 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& arguments) {
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
-        const OptionSpec* spec = findOption(name);
-        if (!spec) {
+        const OptionEntry* entry = findOption(name);
+        if (!entry) {
             result.error = "unknown option '" + std::string(name) + "' (try --help)";
             return result;
         }
         for (std::string_view earlier : seen) {
-            if (earlier == spec->name) {
-                result.error = std::string(spec->name) + " given more than once";
+            if (earlier == entry->name) {
+                result.error = std::string(entry->name) + " given more than once";
                 return result;
             }
         }
-        seen.push_back(spec->name);
+        seen.push_back(entry->name);
 
         std::string value;
-        if (spec->takesValue) {
+        if (entry->takesValue) {
             if (equals != std::string::npos) {
                 value = argument.substr(equals + 1);
             } else if (i + 1 < arguments.size()) {
                 value = arguments[++i];
             } else {
-                result.error = std::string(spec->name) + " needs a value";
+                result.error = std::string(entry->name) + " needs a value";
                 return result;
             }
         } else if (equals != std::string::npos) {
-            result.error = std::string(spec->name) + " takes no value";
+            result.error = std::string(entry->name) + " takes no value";
             return result;
         }
 
-        const std::string problem = spec->apply(options, value);
+        const std::string problem = entry->apply(options, value);
         if (!problem.empty()) {
-            result.error = std::string(spec->name) + ": " + problem;
+            result.error = std::string(entry->name) + ": " + problem;
             return result;
         }
         if (options.action == CommandLineOptions::Action::Help ||
