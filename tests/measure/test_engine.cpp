@@ -253,10 +253,12 @@ TEST_F(EngineTest, SilenceZeroesTheSumsAndKeepsRatiosAndFrequencies) {
 }
 
 TEST_F(EngineTest, LoudSamplesUnderTheWindowBulgeSaturate) {
-    // First a quiet buffer leaves small values behind in the windowed arrays.
-    SyntheticSignal quiet(SyntheticSignal::sine(60.0, 100, 100));
-    feed(quiet);
-    std::fill_n(engine->captureBuffer.begin(), kRecordedValues, std::int16_t{0});
+    // First a buffer filled beyond the captured frames leaves values behind in the windowed
+    // arrays; a normal capture must clear them.
+    std::fill_n(engine->captureBuffer.begin(), 2 * 8192, std::int16_t{1000});
+    engine->ProcessBuffer();
+    ASSERT_NE(engine->windowedLeft[6000], 0);
+    engine->captureBuffer.fill(0);
     for (int k = 0; k < kFramesPerBuffer; ++k) {
         engine->captureBuffer[static_cast<std::size_t>(2 * k)] = 32767;
         engine->captureBuffer[static_cast<std::size_t>(2 * k + 1)] = -32768;
