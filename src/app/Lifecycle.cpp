@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/MainWindow.h"
+#include "app/WindowMain.h"
 #include "measure/CaptureLayout.h"
 #include "measure/MeasurementEngine.h"
 #include "scope/ScopeState.h"
@@ -61,17 +62,9 @@ void Lifecycle::startUp() {
         connect(mnuExit, &QAction::triggered, this, &Lifecycle::exit);
     }
 
-    ScopeState& scope = window_.scope();
     MeasurementEngine& engine = window_.engine();
     // The window's fixed size is set when it is built.
-    runStep([&] {
-        engine.captureLength = kCaptureLength;
-        scope.captureLength = kCaptureLength;
-        scope.scopeMode = 2;
-        scope.sampleRate = kSampleRateHz;
-        engine.averagingDepth = 3;
-        scope.lockToL = 1;
-    });
+    runStep([&] { setFixedParameters(window_); });
     runStep([&] {
         engine.label2Colour = kLampBlack;
         window_.showLamps();

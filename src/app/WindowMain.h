@@ -11,8 +11,8 @@ class TGNCounter;
 // settings (if any) have been put into the window and before it is shown.
 void startWindow(TGNCounter& window);
 
-// Creates the application and the main window, runs startWindow, shows the window and runs the
-// event loop until the window closes. Returns the event loop's exit code.
-int runWindow(int argc, char** argv);
+// The fixed parameters alone: 16384 values per buffer, scope mode L and R, 11025 frames/s,
+// averaging depth 3, trigger lock on.
+void setFixedParameters(TGNCounter& window);
 
 }  // namespace acw

@@ -5,10 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HeadlessMeasure.h"
-
-#ifdef ACW_HAVE_WINDOW
-#include "app/WindowMain.h"
-#endif
+#include "app/ProgramWindow.h"
 
 int main(int argc, char** argv) {
     const acw::CommandLineParse parsed = acw::parseCommandLine(argc, argv);
@@ -30,12 +27,5 @@ int main(int argc, char** argv) {
             break;
     }
 
-        // ---- The window: the one place where the program starts it. ----
-#ifdef ACW_HAVE_WINDOW
-    using namespace acw;  // runWindow may be declared in the namespace or outside it
-    return runWindow(argc, argv);
-#else
-    std::fputs("ac-wattmeter: this build has no window yet; use --measure (see --help)\n", stderr);
-    return acw::kExitBadInput;
-#endif
+    return acw::runWindow(argc, argv, options);
 }
