@@ -105,9 +105,12 @@ ScopeState& TGNCounter::scope() { return d->scope; }
 ImageSurface& TGNCounter::graphBox() { return d->surface; }
 
 void TGNCounter::processBuffer() {
-    MeasurementEngine& e = *d->engine;
-    e.ProcessBuffer();
-    const ReadoutTexts& t = e.readouts;
+    d->engine->ProcessBuffer();
+    showMeasurement();
+}
+
+void TGNCounter::showMeasurement() {
+    const ReadoutTexts& t = d->engine->readouts;
     // Frequency; voltage; current; power group.
     setCaption(d->Label36, t.label36);
     setCaption(d->Label57, t.label57);

@@ -82,6 +82,9 @@ public:
     // readouts and the lamps, resets the scope image to the blank background and draws the new
     // picture, and repaints the scope at once.
     void processBuffer();
+    // The second half of processBuffer(), after the engine's ProcessBuffer: the readouts, the
+    // lamps and the new scope picture of the buffer just measured.
+    void showMeasurement();
 
     // Copies the engine's lamp colours to `Label2` ("VOLTS LOCK") and `Label1` ("AMPS LOCK").
     void showLamps();
