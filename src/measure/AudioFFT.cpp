@@ -57,6 +57,27 @@ ACW_INLINE void butterflies(Quad& q, const Vd& wr, const Vd& wi) {
     q.ji = q.ji + ti;
 }
 
+// Lanes of two vectors chosen by a mask (lane i of the result is lane mask[i] of a:b). Clang,
+// used for the fuzz build, has no two-vector shuffle with a mask vector; it picks lane by lane.
+#if defined(__clang__)
+template <typename V, typename M>
+ACW_INLINE void pickLanes(V& out, const V& a, const V& b, const M& mask) {
+    constexpr int kLanes = sizeof(V) / sizeof(a[0]);
+    for (int i = 0; i < kLanes; ++i) {
+        const int m = static_cast<int>(mask[i]) & (2 * kLanes - 1);
+        out[i] = m < kLanes ? a[m] : b[m - kLanes];
+    }
+}
+#define ACW_SHUFFLE(a, b, mask)               \
+    ({                                        \
+        __typeof__(a) picked_;                \
+        pickLanes(picked_, (a), (b), (mask)); \
+        picked_;                              \
+    })
+#else
+#define ACW_SHUFFLE __builtin_shuffle
+#endif
+
 // Eight neighbouring points: the j lanes and k lanes picked by `pick`, put back by `put`.
 ACW_INLINE void shuffledButterflies(double* re, float* im, const Vd& wr, const Vd& wi,
                                     const Vi& pickJ, const Vi& pickK, const Vi& putLo,
@@ -69,13 +90,13 @@ ACW_INLINE void shuffledButterflies(double* re, float* im, const Vd& wr, const V
     loadF(d, im + 4);
     const Vfi pickJf = __builtin_convertvector(pickJ, Vfi);
     const Vfi pickKf = __builtin_convertvector(pickK, Vfi);
-    Quad q{__builtin_shuffle(a, b, pickJ), __builtin_shuffle(a, b, pickK),
-           __builtin_shuffle(c, d, pickJf), __builtin_shuffle(c, d, pickKf)};
+    Quad q{ACW_SHUFFLE(a, b, pickJ), ACW_SHUFFLE(a, b, pickK), ACW_SHUFFLE(c, d, pickJf),
+           ACW_SHUFFLE(c, d, pickKf)};
     butterflies(q, wr, wi);
-    storeD(re, __builtin_shuffle(q.jr, q.kr, putLo));
-    storeD(re + 4, __builtin_shuffle(q.jr, q.kr, putHi));
-    storeF(im, __builtin_shuffle(q.ji, q.ki, __builtin_convertvector(putLo, Vfi)));
-    storeF(im + 4, __builtin_shuffle(q.ji, q.ki, __builtin_convertvector(putHi, Vfi)));
+    storeD(re, ACW_SHUFFLE(q.jr, q.kr, putLo));
+    storeD(re + 4, ACW_SHUFFLE(q.jr, q.kr, putHi));
+    storeF(im, ACW_SHUFFLE(q.ji, q.ki, __builtin_convertvector(putLo, Vfi)));
+    storeF(im + 4, ACW_SHUFFLE(q.ji, q.ki, __builtin_convertvector(putHi, Vfi)));
 }
 
 // Two consecutive stages, half and 2 * half (half >= 4), in one sweep over the blocks of
