@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "ScopeTestSupport.h"
@@ -67,25 +68,27 @@ TEST(ImageSurfaceTest, DrawsSolidOnePixelLinesWithBothEndsAndClips) {
     EXPECT_EQ(surface.penColour(), (Rgb{255, 0, 0}));
 }
 
-TEST(ImageSurfaceTest, SlopedLinesHaveNoGaps) {
-    ImageSurface surface;
-    surface.drawLine(0, 0, 10000, 100, kBlueRgb);  // 141 columns, 39 rows
-    const QImage& img = surface.image();
-    const int x0 = ImageSurface::pixelX(0), x1 = ImageSurface::pixelX(10000);
-    int previousRow = ImageSurface::pixelY(0);
-    for (int x = x0; x <= x1; ++x) {
-        int rowsLit = 0, row = -1;
-        for (int y = 0; y < img.height(); ++y) {
-            if (img.pixel(x, y) == kBlue) {
-                ++rowsLit;
-                row = y;
+TEST(ImageSurfaceTest, SlopedLinesRunWithoutGapsFromEndToEnd) {
+    for (const float yFrom : {0.0f, 100.0f}) {  // rising and falling: 141 columns, 39 rows
+        ImageSurface surface;
+        const float yTo = 100.0f - yFrom;
+        surface.drawLine(0, yFrom, 10000, yTo, kBlueRgb);
+        const QImage& img = surface.image();
+        int previousRow = ImageSurface::pixelY(yFrom);
+        for (int x = ImageSurface::pixelX(0); x <= ImageSurface::pixelX(10000); ++x) {
+            int rowsLit = 0, row = -1;
+            for (int y = 0; y < img.height(); ++y) {
+                if (img.pixel(x, y) == kBlue) {
+                    ++rowsLit;
+                    row = y;
+                }
             }
+            ASSERT_EQ(rowsLit, 1) << "column " << x;
+            EXPECT_LE(std::abs(row - previousRow), 1) << "column " << x;
+            previousRow = row;
         }
-        ASSERT_EQ(rowsLit, 1) << "column " << x;
-        EXPECT_LE(row - previousRow, 1);
-        previousRow = row;
+        EXPECT_EQ(previousRow, ImageSurface::pixelY(yTo));
     }
-    EXPECT_EQ(previousRow, ImageSurface::pixelY(100));
 }
 
 TEST(ScopeImageTest, TracesLieOnTheirBaseLinesInTheirColours) {

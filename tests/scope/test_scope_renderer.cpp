@@ -298,6 +298,7 @@ TEST_F(ScopeRendererTest, APassThatWouldReadPastTheArraysEndsWithFailure) {
     leftFrequency = 44100.0 / 32290.0;  // the window ends at frame 32790, inside the arrays
     left[32780] = 100;                  // above the crest at 700
     EXPECT_FALSE(draw());
+    EXPECT_EQ(state.leftTrigger, 700);
 
     // Unchecked manual settings: the sweep would need about 4 million frames.
     leftFrequency = 0.0;
