@@ -3,6 +3,7 @@
 #include <QCheckBox>
 
 #include "app/WindowControls.h"
+#include "measure/SyntheticSignal.h"
 #include "test_main_window_support.h"
 
 namespace acw::test {
@@ -13,171 +14,105 @@ QColor boxColour(QWidget* box) { return box->palette().color(QPalette::Base); }
 const QColor kWhite(255, 255, 255);
 const QColor kGrey(204, 204, 204);
 
-TEST_F(MainWindowTest, GainButtonsDoubleAndHalveWithinTheirLimits) {
+// Halving rounds to the nearest, ties to even, never below 1; doubling stops at the cap (1024 for
+// a gain, 256 for the time base). Without the lock a button moves its own setting only.
+TEST_F(MainWindowTest, StepButtonsDoubleAndHalveWithinTheirLimits) {
+    using S = ScopeState;
     struct Case {
         const char* button;
+        std::int32_t S::*setting;
         std::int32_t before;
         std::int32_t after;
     };
     const Case cases[] = {
-        {"cmdSC1L_voldn", 1, 1}, {"cmdSC1L_voldn", 2, 1},      {"cmdSC1L_voldn", 3, 2},
-        {"cmdSC1L_voldn", 5, 2}, {"cmdSC1L_voldn", 7, 4},      {"cmdSC1L_voldn", 1024, 512},
-        {"cmdSC1L_volup", 1, 2}, {"cmdSC1L_volup", 600, 1024}, {"cmdSC1L_volup", 1024, 1024},
+        {"cmdSC1L_voldn", &S::gainL, 1, 1},      {"cmdSC1L_voldn", &S::gainL, 3, 2},
+        {"cmdSC1L_voldn", &S::gainL, 5, 2},      {"cmdSC1L_voldn", &S::gainL, 7, 4},
+        {"cmdSC1L_volup", &S::gainL, 600, 1024}, {"cmdSC1L_volup", &S::gainL, 1024, 1024},
+        {"cmdSC1R_voldn", &S::gainR, 1024, 512}, {"cmdSC1R_volup", &S::gainR, 3, 6},
+        {"cmdTbase1Down", &S::timeBase, 3, 2},   {"cmdTbase1Down", &S::timeBase, 1, 1},
+        {"cmdTbase1Up", &S::timeBase, 200, 256},
     };
+    auto settings = [this] { return std::tuple(scope().gainL, scope().gainR, scope().timeBase); };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.button) + " from " + std::to_string(c.before));
-        scope().gainL = c.before;
-        scope().gainR = 9;
+        scope().gainL = scope().gainR = scope().timeBase = 9;
+        scope().*c.setting = c.after;
+        const auto expected = settings();
+        scope().*c.setting = c.before;
         click(c.button);
-        EXPECT_EQ(scope().gainL, c.after);
-        EXPECT_EQ(text("LgainReadout"), QString::number(c.after));
-        EXPECT_EQ(scope().gainR, 9);  // not locked
+        EXPECT_EQ(settings(), expected);
+        if (c.setting != &S::timeBase) {  // its readout is written only in manual mode
+            const char* readout = c.setting == &S::gainL ? "LgainReadout" : "RgainReadout";
+            EXPECT_EQ(text(readout), QString::number(c.after));
+        }
     }
-    // The right side follows the same rules.
-    scope().gainR = 5;
-    click("cmdSC1R_voldn");
-    EXPECT_EQ(scope().gainR, 2);
-    EXPECT_EQ(text("RgainReadout"), "2");
-    scope().gainR = 600;
-    click("cmdSC1R_volup");
-    EXPECT_EQ(scope().gainR, 1024);
-    EXPECT_EQ(text("RgainReadout"), "1024");
 }
 
-TEST_F(MainWindowTest, TimeBaseButtonsDoubleAndHalveWithinTheirLimits) {
-    scope().timeBase = 3;
-    click("cmdTbase1Down");  // ">" halves
-    EXPECT_EQ(scope().timeBase, 2);
-    scope().timeBase = 1;
-    click("cmdTbase1Down");
-    EXPECT_EQ(scope().timeBase, 1);
-    scope().timeBase = 200;
-    click("cmdTbase1Up");  // "<" doubles
-    EXPECT_EQ(scope().timeBase, 256);
-    click("cmdTbase1Up");
-    EXPECT_EQ(scope().timeBase, 256);
-}
-
-TEST_F(MainWindowTest, GainLockKeepsTheRightGainOnTheLeftOne) {
+TEST_F(MainWindowTest, GainLockCouplesTheGainsAndTriggerLockToggles) {
     scope().gainL = 64;
     scope().gainR = 16;
-    click("LockCheck");
-    ASSERT_TRUE(child<QCheckBox>("LockCheck")->isChecked());
-    EXPECT_EQ(scope().gainR, 64);  // checking the box brings the right gain over at once
+    click("LockCheck");  // brings the right gain over at once
+    EXPECT_EQ(scope().gainR, 64);
     EXPECT_EQ(text("RgainReadout"), "64");
-
     click("cmdSC1R_volup");  // snaps back
     EXPECT_EQ(scope().gainR, 64);
     EXPECT_EQ(text("RgainReadout"), "64");
     click("cmdSC1L_volup");  // moves both
-    EXPECT_EQ(scope().gainL, 128);
     EXPECT_EQ(scope().gainR, 128);
-    EXPECT_EQ(text("LgainReadout"), "128");
     EXPECT_EQ(text("RgainReadout"), "128");
-    click("cmdSC1L_voldn");
-    EXPECT_EQ(scope().gainR, 64);
-    EXPECT_EQ(scope().lockGains, 1);  // every picture copies the box
 
     // Unchecking only stops the coupling; the gains stay.
     click("LockCheck");
+    click("cmdSC1R_voldn");
+    EXPECT_EQ(scope().gainL, 128);
     EXPECT_EQ(scope().gainR, 64);
-    click("cmdSC1R_volup");
-    EXPECT_EQ(scope().gainL, 64);
-    EXPECT_EQ(scope().gainR, 128);
-    EXPECT_EQ(scope().lockGains, 0);
-}
 
-TEST_F(MainWindowTest, ChannelModeCycles) {
-    EXPECT_EQ(text("LRlabel"), "LR");
-    const char* const captions[] = {"XY", "L", "R", "LR"};
-    const std::int16_t modes[] = {3, 0, 1, 2};
-    for (int i = 0; i < 4; ++i) {
-        click("SA_LR");
-        EXPECT_EQ(scope().scopeMode, modes[i]);
-        EXPECT_EQ(text("LRlabel"), captions[i]);
+    // The trigger lock starts on with the normal face; white only while a click turned it on.
+    const QColor normal(224, 224, 224);
+    const std::pair<int, QColor> afterClick[] = {{0, normal}, {1, kWhite}, {0, normal}};
+    for (const auto& [lock, face] : afterClick) {
+        click("Command1");
+        EXPECT_EQ(scope().lockToL, lock);
+        EXPECT_EQ(child<CommandButton>("Command1")->faceColour(), face);
     }
-    // A mode from a damaged settings file is left alone.
-    scope().scopeMode = 7;
-    click("SA_LR");
-    EXPECT_EQ(scope().scopeMode, 7);
-    EXPECT_EQ(text("LRlabel"), "LR");
 }
 
-TEST_F(MainWindowTest, ScalingModeSwitchesCaptionsColoursAndTheTimeBaseLabel) {
-    // Automatic after a start without settings: grey readouts, no time-base label, the time
-    // base readout keeps its designed text.
-    EXPECT_EQ(text("cmdAutoScale"), "AutoScale");
-    EXPECT_EQ(boxColour(child("TbaseReadout")), kGrey);
-    EXPECT_EQ(boxColour(child("LgainReadout")), kGrey);
-    EXPECT_TRUE(child("lblTB1")->isHidden());
+TEST_F(MainWindowTest, AutoScaleSwitchesToManualAndBack) {
+    // Automatic: grey boxes, no time-base label, and the time base readout is not written.
+    click("cmdTbase1Up");
+    EXPECT_EQ(scope().timeBase, 64);
     EXPECT_EQ(text("TbaseReadout"), "1");
-    EXPECT_EQ(text("LgainReadout"), "32");
-
-    click("cmdTbase1Up");
-    click("cmdTbase1Up");
-    EXPECT_EQ(scope().timeBase, 128);
-    EXPECT_EQ(text("TbaseReadout"), "1");  // written only in manual mode
-
-    click("cmdAutoScale");
-    EXPECT_EQ(scope().manualScale, 1);
-    EXPECT_EQ(text("cmdAutoScale"), "Manual");
-    EXPECT_EQ(text("TbaseReadout"), "128");
-    EXPECT_FALSE(child("lblTB1")->isHidden());
-    for (const char* box : {"TbaseReadout", "LgainReadout", "RgainReadout"}) {
-        EXPECT_EQ(boxColour(child(box)), kWhite) << box;
-    }
-
-    // In manual mode the time base readout and the time per division follow the buttons.
-    click("cmdTbase1Down");
-    EXPECT_EQ(text("TbaseReadout"), "64");
-    scope().timeBase = 32;
-    click("cmdTbase1Down");
-    EXPECT_EQ(text("TbaseReadout"), "16");
-    EXPECT_EQ(text("lblTB1"), ".35 ms/div");
-
-    click("cmdAutoScale");
-    EXPECT_EQ(scope().manualScale, 0);
-    EXPECT_EQ(text("cmdAutoScale"), "AutoScale");
+    EXPECT_EQ(boxColour(child("TbaseReadout")), kGrey);
     EXPECT_TRUE(child("lblTB1")->isHidden());
-    EXPECT_EQ(boxColour(child("RgainReadout")), kGrey);
-    EXPECT_EQ(text("lblTB1"), ".35 ms/div");  // kept until the next manual picture
-}
 
-TEST_F(MainWindowTest, EnteringManualModeChecksTheSavedSettings) {
+    // Manual checks the saved settings: out of range becomes 32, split and lock check their boxes.
     scope().splitTrace = 1;
     scope().lockGains = 1;
     scope().gainL = 5000;
     scope().gainR = 7;
     scope().timeBase = 0;
     click("cmdAutoScale");
+    EXPECT_EQ(scope().manualScale, 1);
+    EXPECT_EQ(text("cmdAutoScale"), "Manual");
+    EXPECT_FALSE(child("lblTB1")->isHidden());
     EXPECT_TRUE(child<QCheckBox>("SplitCheck")->isChecked());
     EXPECT_TRUE(child<QCheckBox>("LockCheck")->isChecked());
-    EXPECT_EQ(scope().gainL, 32);
     EXPECT_EQ(scope().gainR, 32);
-    EXPECT_EQ(scope().timeBase, 32);
-    EXPECT_EQ(text("LgainReadout"), "32");
-    EXPECT_EQ(text("RgainReadout"), "32");
-    EXPECT_EQ(text("TbaseReadout"), "32");
-    // Any nonzero setting counts as manual.
-    scope().manualScale = 5;
+    for (const char* box : {"TbaseReadout", "LgainReadout", "RgainReadout"}) {
+        EXPECT_EQ(boxColour(child(box)), kWhite) << box;
+        EXPECT_EQ(text(box), "32") << box;
+    }
+    // The readout and the time per division now follow the buttons.
+    click("cmdTbase1Down");
+    EXPECT_EQ(text("TbaseReadout"), "16");
+    EXPECT_EQ(text("lblTB1"), ".35 ms/div");
+
+    scope().manualScale = 5;  // any nonzero setting counts as manual
     click("cmdAutoScale");
     EXPECT_EQ(scope().manualScale, 0);
-}
-
-TEST_F(MainWindowTest, TriggerLockButtonTogglesAndPaintsItsFace) {
-    auto* button = child<CommandButton>("Command1");
-    const QColor normal(224, 224, 224);
-    EXPECT_EQ(scope().lockToL, 1);
-    EXPECT_EQ(button->faceColour(), normal);
-    click("Command1");
-    EXPECT_EQ(scope().lockToL, 0);
-    EXPECT_EQ(button->faceColour(), normal);
-    click("Command1");
-    EXPECT_EQ(scope().lockToL, 1);
-    EXPECT_EQ(button->faceColour(), kWhite);
-    click("Command1");
-    EXPECT_EQ(scope().lockToL, 0);
-    EXPECT_EQ(button->faceColour(), normal);
+    EXPECT_EQ(text("cmdAutoScale"), "AutoScale");
+    EXPECT_TRUE(child("lblTB1")->isHidden());
+    EXPECT_EQ(boxColour(child("RgainReadout")), kGrey);
 }
 
 TEST_F(MainWindowTest, RefreshBringsControlsInLineWithLoadedSettings) {
@@ -186,62 +121,69 @@ TEST_F(MainWindowTest, RefreshBringsControlsInLineWithLoadedSettings) {
     s.gainL = 64;
     s.gainR = 0;
     s.timeBase = 300;
-    s.splitTrace = 1;
-    s.lockGains = 0;
     window->engine().voltsCal = 0.0;
     window->engine().ampsCal = 2.5;
     child<QCheckBox>("LockCheck")->setChecked(true);
     window->RefreshScopeControls();
     EXPECT_EQ(text("LRlabel"), "L");
-    EXPECT_EQ(s.gainR, 32);
     EXPECT_EQ(text("RgainReadout"), "32");
-    EXPECT_EQ(text("LgainReadout"), "64");
     EXPECT_EQ(s.timeBase, 32);
-    EXPECT_EQ(text("TbaseReadout"), "1");
-    EXPECT_TRUE(child<QCheckBox>("SplitCheck")->isChecked());
     EXPECT_TRUE(child<QCheckBox>("LockCheck")->isChecked());  // never cleared
-    EXPECT_EQ(window->engine().voltsCal, 1.0);
+    EXPECT_EQ(window->engine().voltsCal, 1.0);                // a calibration divisor is never 0
     EXPECT_EQ(window->engine().ampsCal, 2.5);
 
     s.manualScale = 1;
     s.lockGains = 1;
     window->RefreshScopeControls();
-    EXPECT_EQ(s.gainR, 64);
+    EXPECT_EQ(text("RgainReadout"), "64");
     EXPECT_EQ(text("cmdAutoScale"), "Manual");
-    EXPECT_FALSE(child("lblTB1")->isHidden());
-    EXPECT_EQ(boxColour(child("TbaseReadout")), kWhite);
 }
 
-// Manual mode on silence: flat lines on the base lines, redrawn as soon as a control asks.
-TEST_F(MainWindowTest, SplitTraceRedrawsAtOnceWhileIdle) {
+// Manual mode, first on silence (flat lines on the base lines): a control redraws at once.
+TEST_F(MainWindowTest, ControlsRedrawTheManualPictureAtOnce) {
     click("cmdAutoScale");
     window->ApplyScopeSettings();
-    const int x = static_cast<int>(ImageSurface::pixelX(5000));
-    const int centre = static_cast<int>(ImageSurface::pixelY(210));
-    const int upper = static_cast<int>(ImageSurface::pixelY(160));
-    const int lower = static_cast<int>(ImageSurface::pixelY(260));
+    const int x = columnOf(5000), centre = rowOf(210), upper = rowOf(160), lower = rowOf(260);
     EXPECT_EQ(pixel(x, centre), kYellowPx);  // right line over the left one
-    EXPECT_EQ(pixel(x, upper), kGridPx);  // a grid line, no trace
+    EXPECT_EQ(pixel(x, upper), kGridPx);
 
     click("SplitCheck");
-    EXPECT_EQ(scope().splitTrace, 1);
     EXPECT_EQ(pixel(x, upper), kGreenPx);
     EXPECT_EQ(pixel(x, lower), kYellowPx);
     EXPECT_EQ(pixel(x, centre), kGridPx);  // the old trace is gone
+    // The scope screen shows the image inside its 2-pixel border.
     const QImage shown = child("GraphBox")->grab().toImage();
     EXPECT_EQ(shown.pixel(2 + x, 2 + upper) & 0xFFFFFFu, kGreenPx);
-
     click("SplitCheck");
-    EXPECT_EQ(scope().splitTrace, 0);
-    EXPECT_EQ(pixel(x, upper), kGridPx);
     EXPECT_EQ(pixel(x, centre), kYellowPx);
 
-    // The channel mode changes only with the next picture.
-    click("SA_LR");  // XY
-    click("SA_LR");  // L
-    EXPECT_EQ(pixel(x, centre), kYellowPx);
-    click("cmdSC1L_volup");
-    EXPECT_EQ(pixel(x, centre), kGreenPx);
+    // The mode cycles LR, XY, L, R, LR; the picture follows only with the next redraw.
+    const std::pair<int, const char*> modes[] = {{3, "XY"}, {0, "L"}, {1, "R"}, {2, "LR"}};
+    for (const auto& [mode, caption] : modes) {
+        click("SA_LR");
+        EXPECT_EQ(scope().scopeMode, mode);
+        EXPECT_EQ(text("LRlabel"), caption);
+        if (mode == 0) {
+            EXPECT_EQ(pixel(x, centre), kYellowPx);
+            click("cmdSC1L_volup");
+            EXPECT_EQ(pixel(x, centre), kGreenPx);
+        }
+    }
+    // At half the gain a 500-count sine is redrawn half as high, with nothing left of the old one.
+    SyntheticSignal signal(SyntheticSignal::sine(60.0, 500.0, 200.0));
+    signal.fill(window->engine().captureBuffer, kFramesPerBuffer);
+    scope().timeBase = 256;  // several periods across the screen
+    window->processBuffer();
+    EXPECT_NEAR(coverage(window->graphBox().image())[kGreenPx].top, rowOf(210 - 64 * 0.005 * 500),
+                1);
+    click("cmdSC1L_voldn");
+    EXPECT_NEAR(coverage(window->graphBox().image())[kGreenPx].top, rowOf(210 - 32 * 0.005 * 500),
+                1);
+
+    scope().scopeMode = 7;  // from a damaged settings file: left alone
+    click("SA_LR");
+    EXPECT_EQ(scope().scopeMode, 7);
+    EXPECT_EQ(text("LRlabel"), "LR");
 }
 
 }  // namespace

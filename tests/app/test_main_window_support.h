@@ -4,9 +4,8 @@
 
 #include <QAbstractButton>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTest>
+#include <map>
 #include <memory>
 
 #include "app/MainWindow.h"
@@ -38,15 +37,11 @@ protected:
         QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton);
     }
 
-    // The caption or text of a label, text box, button or frame.
+    // The caption or text of a label, text box, button or action, or a frame's title.
     QString text(const char* name) {
-        QObject* o = window->findChild<QObject*>(QString::fromLatin1(name));
-        if (auto* label = qobject_cast<QLabel*>(o)) return label->text();
-        if (auto* box = qobject_cast<QLineEdit*>(o)) return box->text();
-        if (auto* button = qobject_cast<QAbstractButton*>(o)) return button->text();
+        QObject* o = child<QObject>(name);
         if (auto* frame = qobject_cast<QGroupBox*>(o)) return frame->title();
-        ADD_FAILURE() << "no captioned control " << name;
-        return {};
+        return o == nullptr ? QString() : o->property("text").toString();
     }
 
     ScopeState& scope() { return window->scope(); }
@@ -55,6 +50,28 @@ protected:
 
     std::unique_ptr<TGNCounter> window;
 };
+
+// Pixel rows and columns of user coordinates on the scope image.
+inline int rowOf(double y) { return static_cast<int>(ImageSurface::pixelY(y)); }
+inline int columnOf(double x) { return static_cast<int>(ImageSurface::pixelX(x)); }
+
+// Where each colour of the scope image lies: its first and last row, and its pixel count.
+struct Coverage {
+    int top = -1;
+    int bottom = -1;
+    int pixels = 0;
+};
+inline std::map<QRgb, Coverage> coverage(const QImage& image) {
+    std::map<QRgb, Coverage> found;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            Coverage& c = found[image.pixel(x, y) & 0xFFFFFFu];
+            if (c.pixels++ == 0) c.top = y;
+            c.bottom = y;
+        }
+    }
+    return found;
+}
 
 inline constexpr QRgb kBlackPx = 0x000000;
 inline constexpr QRgb kGridPx = 0x555555;
