@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QMessageBox>
+#include <cstdio>
 
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
@@ -28,7 +29,9 @@ CaptureBinding::CaptureBinding(TGNCounter& window, std::unique_ptr<WaveInput> in
     CaptureHost host;
     host.processBuffer = [this] { window_.processBuffer(); };
     host.showLamps = [this] { window_.showLamps(); };
-    host.reportError = [this](const QString& title, const QString& text) { report(title, text); };
+    host.reportError = [this](const QString& title, const QString& text, const QString& advice) {
+        report(title, text, advice);
+    };
     host.takeFocus = [this] {
         window_.activateWindow();
         window_.setFocus(Qt::OtherFocusReason);
@@ -119,12 +122,17 @@ void CaptureBinding::closePicker() {
     }
 }
 
-void CaptureBinding::report(const QString& title, const QString& text) {
+void CaptureBinding::report(const QString& title, const QString& text, const QString& advice) {
     if (reporter_) {
-        reporter_(title, text);
+        reporter_(title, text, advice);
         return;
     }
-    QMessageBox::warning(&window_, title, text);
+    std::fprintf(stderr, "ac-wattmeter: %s %s\n", text.toLocal8Bit().constData(),
+                 advice.toLocal8Bit().constData());
+    std::fflush(stderr);
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, &window_);
+    box.setInformativeText(advice);
+    box.exec();
 }
 
 CaptureBinding* installCapture(TGNCounter& window, std::unique_ptr<WaveInput> input,

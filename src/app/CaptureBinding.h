@@ -27,13 +27,16 @@ struct CommandLineOptions;
 // selection calls; isCapturing() and StopCapture() in the shutdown sequence. `selectedDevice` is
 // kept here (0 at creation; -1 means the system's default input).
 //
-// Error messages ("Wave input device didn't open!", "Wave input device stopped!", title "Error")
-// go to the reporter, by default a warning message box over the window; tests inject their own.
+// Error messages ("Wave input device didn't open!", "Wave input device stopped!", title "Error",
+// each with advice: what went wrong and what to do) go to the reporter, by default a warning
+// message box over the window with the advice as its informative text, and a line on stderr;
+// tests inject their own.
 // Everything runs on the GUI thread. The binding is a child of the window and dies with it.
 class CaptureBinding : public QObject, public CaptureSide {
     Q_OBJECT
 public:
-    using ErrorReporter = std::function<void(const QString& title, const QString& text)>;
+    using ErrorReporter =
+        std::function<void(const QString& title, const QString& text, const QString& advice)>;
     static constexpr int kDeviceNameEntries = 51;  // deviceNames, index 0..50
 
     CaptureBinding(TGNCounter& window, std::unique_ptr<WaveInput> input,
@@ -61,7 +64,7 @@ public:
     void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
 
 private:
-    void report(const QString& title, const QString& text);
+    void report(const QString& title, const QString& text, const QString& advice);
 
     TGNCounter& window_;
     std::unique_ptr<WaveInput> input_;

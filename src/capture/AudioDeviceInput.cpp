@@ -15,6 +15,22 @@ constexpr qsizetype kSourceBufferBytes = 2 * BufferAssembler::kBufferBytes;
 // How often a running stream is checked for an error it did not signal.
 constexpr int kHealthCheckMs = 250;
 
+QString errorName(QAudio::Error error) {
+    switch (error) {
+        case QAudio::NoError:
+            return QStringLiteral("no error reported");
+        case QAudio::OpenError:
+            return QStringLiteral("the device could not be opened");
+        case QAudio::IOError:
+            return QStringLiteral("input/output error");
+        case QAudio::UnderrunError:
+            return QStringLiteral("no data");
+        case QAudio::FatalError:
+            return QStringLiteral("the audio system failed or is restarting");
+    }
+    return QStringLiteral("unknown error");
+}
+
 }  // namespace
 
 AudioDeviceInput::AudioDeviceInput(QObject* parent)
@@ -45,15 +61,22 @@ QStringList AudioDeviceInput::deviceNames() const {
 
 bool AudioDeviceInput::open(int deviceId, const WaveFormat& format) {
     close();
+    setProblem(QString());
     if (format.formatTag != 1 || format.bitsPerSample != 16 || format.channels == 0 ||
         format.samplesPerSec == 0) {
+        setProblem(QStringLiteral("only 16-bit PCM can be captured"));
         return false;
     }
     QAudioDevice device;
     if (deviceId == -1) {
         device = QMediaDevices::defaultAudioInput();
+        if (device.isNull()) setProblem(QStringLiteral("the system has no default audio input"));
     } else if (deviceId >= 0 && deviceId < devices_.size()) {
         device = devices_.at(deviceId);
+    } else {
+        setProblem(devices_.isEmpty()
+                       ? QStringLiteral("no audio input was found")
+                       : QStringLiteral("there is no audio input number %1").arg(deviceId));
     }
     if (device.isNull()) return false;
 
@@ -61,13 +84,20 @@ bool AudioDeviceInput::open(int deviceId, const WaveFormat& format) {
     qtFormat.setSampleRate(static_cast<int>(format.samplesPerSec));
     qtFormat.setChannelCount(format.channels);
     qtFormat.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(qtFormat)) return false;
+    if (!device.isFormatSupported(qtFormat)) {
+        setProblem(QStringLiteral("\"%1\" is not present or cannot record %2 Hz stereo 16-bit")
+                       .arg(device.description())
+                       .arg(format.samplesPerSec));
+        return false;
+    }
 
     auto* source = new QAudioSource(device, qtFormat, this);
     source->setBufferSize(kSourceBufferBytes);
     QIODevice* io = source->start();
     if (io == nullptr || source->error() != QAudio::NoError ||
         source->state() == QAudio::StoppedState) {
+        setProblem(QStringLiteral("\"%1\" could not be started (%2)")
+                       .arg(device.description(), errorName(source->error())));
         source->stop();
         delete source;
         return false;
@@ -123,7 +153,8 @@ void AudioDeviceInput::checkState() {
     // A stream that fails while active may only record the error and keep its state, so the
     // error alone counts.
     if (source_->error() != QAudio::NoError) {
-        reportLost();
+        reportLost(QStringLiteral("the audio stream of \"%1\" failed (%2)")
+                       .arg(device_.description(), errorName(source_->error())));
         return;
     }
     // A device that goes away may leave its stream silently dead, and the change of the device
@@ -136,7 +167,9 @@ void AudioDeviceInput::checkDevicePresent() {
     for (const QAudioDevice& d : QMediaDevices::audioInputs()) {
         if (d.id() == device_.id()) return;
     }
-    reportLost();
+    reportLost(QStringLiteral("\"%1\" is no longer present (unplugged, or the audio server "
+                              "went away)")
+                   .arg(device_.description()));
 }
 
 }  // namespace acw

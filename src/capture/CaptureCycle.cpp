@@ -8,6 +8,18 @@
 
 namespace acw {
 
+namespace {
+
+// "<problem>. <what to do>", or only what to do when the problem is not known.
+QString withProblem(const QString& problem, const QString& whatToDo) {
+    if (problem.isEmpty()) return whatToDo;
+    QString first = problem;
+    first[0] = first[0].toUpper();
+    return first + QStringLiteral(". ") + whatToDo;
+}
+
+}  // namespace
+
 CaptureCycle::CaptureCycle(WaveInput& input, MeasurementEngine& engine, CaptureHost host,
                            QObject* parent)
     : QObject(parent), input_(input), engine_(engine), host_(std::move(host)) {
@@ -28,8 +40,12 @@ bool CaptureCycle::start(int deviceId) {
     sampleRate_ = static_cast<int>(waveFormat_.samplesPerSec);
     if (!input_.open(deviceId, waveFormat_)) {
         if (host_.reportError) {
-            host_.reportError(QStringLiteral("Error"),
-                              QStringLiteral("Wave input device didn't open!"));
+            host_.reportError(
+                QStringLiteral("Error"), QStringLiteral("Wave input device didn't open!"),
+                withProblem(input_.problem(), QStringLiteral("Check that the device is connected "
+                                                             "and not held by another program, or "
+                                                             "choose another one under Soundcard "
+                                                             "Setup; then press START again.")));
         }
         return false;
     }
@@ -87,14 +103,22 @@ void CaptureCycle::onWatchdog() {
         onBufferReady();
         return;
     }
-    onDeviceLost();
+    reportStopped(QStringLiteral("No sound arrived from the device for %1 s")
+                      .arg(static_cast<double>(watchdogMs_) / 1000.0));
 }
 
-void CaptureCycle::onDeviceLost() {
+void CaptureCycle::onDeviceLost() { reportStopped(input_.problem()); }
+
+void CaptureCycle::reportStopped(const QString& problem) {
     if (!capturing_) return;
     StopCapture();
     if (host_.reportError) {
-        host_.reportError(QStringLiteral("Error"), QStringLiteral("Wave input device stopped!"));
+        host_.reportError(
+            QStringLiteral("Error"), QStringLiteral("Wave input device stopped!"),
+            withProblem(problem, QStringLiteral("The readings shown are those of the last buffer "
+                                                "before the stop. Check the device or the "
+                                                "recording (or restart the audio server), then "
+                                                "press START again.")));
     }
 }
 

@@ -19,8 +19,11 @@ struct CaptureHost {
     std::function<void()> processBuffer;
     // Copy the engine's lamp colours to the lamp labels.
     std::function<void()> showLamps;
-    // Show a modal error message (title, text) and return when it is closed.
-    std::function<void(const QString& title, const QString& text)> reportError;
+    // Show a modal error message and return when it is closed: `text` is the instrument's fixed
+    // message, `advice` (a second line, the informative text of a message box) says what went
+    // wrong in detail and what the user can do.
+    std::function<void(const QString& title, const QString& text, const QString& advice)>
+        reportError;
     // Give the main window the keyboard focus (capture start).
     std::function<void()> takeFocus;
 };
@@ -44,7 +47,8 @@ struct CaptureHost {
 //
 // When the device stops delivering while capturing (a stream error or loss reported by the
 // input, or no complete buffer for `watchdogMs`, 3 s by default), the cycle stops as STOP would
-// and then reports "Wave input device stopped!" (title "Error").
+// and then reports "Wave input device stopped!" (title "Error"). Both messages carry advice: the
+// input's problem() (or the silence of the watchdog) and what to do next.
 //
 // The input, the engine and the host outlive the cycle.
 class CaptureCycle : public QObject {
@@ -82,6 +86,7 @@ private:
     void processNext();
     void onWatchdog();
     void onDeviceLost();
+    void reportStopped(const QString& problem);
 
     WaveInput& input_;
     MeasurementEngine& engine_;

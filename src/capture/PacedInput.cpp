@@ -38,6 +38,7 @@ PacedInput::~PacedInput() = default;
 
 bool PacedInput::open(int deviceId, const WaveFormat& format) {
     close();
+    setProblem(QString());
     if (deviceId != 0 && deviceId != -1) return false;
     if (format != WaveFormat::stereoPcm11025()) return false;
     if (!openSource()) return false;
@@ -72,7 +73,7 @@ void PacedInput::tick() {
         const std::uint64_t missed = due - produced_ - 1;
         if (!skip(missed)) {
             running_ = false;
-            reportLost();
+            reportLost(endReason());
             return;
         }
         produced_ += missed;
@@ -80,7 +81,7 @@ void PacedInput::tick() {
     while (produced_ < due) {
         if (!produce(block_)) {
             running_ = false;
-            reportLost();
+            reportLost(endReason());
             return;
         }
         ++produced_;
@@ -135,9 +136,15 @@ bool RecordingInput::openSource() {
     openError_ = reader_->open(path_);
     if (!openError_.empty()) {
         reader_.reset();
+        setProblem(QString::fromStdString(openError_));
         return false;
     }
     return true;
+}
+
+QString RecordingInput::endReason() const {
+    if (!reader_) return {};
+    return QString::fromStdString(reader_->error());
 }
 
 void RecordingInput::closeSource() { reader_.reset(); }

@@ -47,6 +47,8 @@ protected:
     virtual bool produce(std::span<std::int16_t, 8192> block) = 0;
     // Advances the signal by `buffers` buffers without delivering them.
     virtual bool skip(std::uint64_t buffers) = 0;
+    // Why produce() or skip() failed, for problem(); empty when unknown.
+    virtual QString endReason() const { return {}; }
 
 private:
     void tick();
@@ -83,7 +85,14 @@ private:
 // A recording of the adaptor played as a sound card, looping over its whole 4096-frame blocks.
 // The device name is the file's name (cut to 31 characters). open() fails when the file is
 // missing or fails the recording checks (2 channels, 11025 Hz, at least 4096 frames); the reason
-// is then in openError().
+// is then in openError() and problem().
+//
+// The file is read as it is while playing. A file that is cut short under the reader (a copy
+// still in progress, a full disk, another program rewriting it) ends the stream at the first
+// block that cannot be read whole: deviceLost() is emitted with the reader's message (naming the
+// file and how far it got) in problem(), and no further block, nor a stale or partial one, is
+// delivered. A file replaced by renaming another over it keeps playing the old content, which
+// the open handle still holds.
 class RecordingInput : public PacedInput {
     Q_OBJECT
 public:
@@ -97,6 +106,7 @@ protected:
     void closeSource() override;
     bool produce(std::span<std::int16_t, 8192> block) override;
     bool skip(std::uint64_t buffers) override;
+    QString endReason() const override;
 
 private:
     bool nextBlock(std::int16_t* block);

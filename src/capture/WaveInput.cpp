@@ -43,9 +43,10 @@ void AssemblingWaveInput::feed(const void* data, std::size_t bytes) {
     }
 }
 
-void AssemblingWaveInput::reportLost() {
+void AssemblingWaveInput::reportLost(const QString& why) {
     if (lostReported_) return;
     lostReported_ = true;
+    if (!why.isEmpty()) setProblem(why);
     emit deviceLost();
 }
 

@@ -34,6 +34,9 @@ QString shortDeviceName(const QString& name);
 //   available; takeBuffer() copies it out.
 // - deviceLost() is emitted at most once per run when the stream ends on its own (device
 //   unplugged, audio server gone, stream error). The device stays held until close().
+// - problem() says why the last open() failed or why the stream ended (before deviceLost() is
+//   emitted), in a few words that name the device or file; it is empty when the source cannot
+//   tell, and cleared by the next open().
 // - Everything, signals included, happens on the thread that owns the object (the GUI thread);
 //   no signal is emitted from inside open(), start(), takeBuffer() or close().
 class WaveInput : public QObject {
@@ -52,9 +55,18 @@ public:
     virtual bool takeBuffer(std::span<std::int16_t, 8192> out) = 0;
     virtual bool hasBuffer() const = 0;
 
+    // Why the last open failed or the stream ended, without a closing full stop; may be empty.
+    const QString& problem() const { return problem_; }
+
 signals:
     void bufferReady();
     void deviceLost();
+
+protected:
+    void setProblem(QString problem) { problem_ = std::move(problem); }
+
+private:
+    QString problem_;
 };
 
 // Base of the real sources: holds the assembler, so a backend only feeds captured bytes.
@@ -72,8 +84,9 @@ protected:
     void feed(const void* data, std::size_t bytes);
     // Forgets captured bytes (call on open and close).
     void resetStream() { assembler_.clear(); }
-    // Emits deviceLost() once per run.
-    void reportLost();
+    // Records why the stream ended (when `why` is not empty) and emits deviceLost(), once per
+    // run.
+    void reportLost(const QString& why = QString());
     void armLossReport() { lostReported_ = false; }
 
 private:

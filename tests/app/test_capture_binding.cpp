@@ -34,10 +34,12 @@ protected:
         window = std::make_unique<TGNCounter>();
         auto scripted = std::make_unique<ScriptedInput>(std::move(names));
         input = scripted.get();
-        binding = installCapture(*window, std::move(scripted),
-                                 [this](const QString& title, const QString& text) {
-                                     errors.push_back((title + "|" + text).toStdString());
-                                 });
+        binding = installCapture(
+            *window, std::move(scripted),
+            [this](const QString& title, const QString& text, const QString& advice) {
+                errors.push_back((title + "|" + text).toStdString());
+                advices.push_back(advice.toStdString());
+            });
         startWindow(*window);
         binding->listDevices();
         binding->selectListEntry(binding->selectedDevice());
@@ -66,6 +68,7 @@ protected:
     ScriptedInput* input = nullptr;
     CaptureBinding* binding = nullptr;
     std::vector<std::string> errors;
+    std::vector<std::string> advices;
 };
 
 TEST_F(CaptureBindingTest, PickerListsTheDevicesAndNamesTheChosenOneInTheCaption) {

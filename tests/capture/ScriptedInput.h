@@ -24,6 +24,7 @@ public:
         lastOpenId = deviceId;
         lastFormat = format;
         open_ = openSucceeds;
+        setProblem(open_ ? QString() : openProblem);
         return open_;
     }
     void start() override { ++startCalls; }
@@ -46,9 +47,14 @@ public:
         queue_.push_back(b);
         emit bufferReady();
     }
-    void lose() { emit deviceLost(); }
+    // The stream ends, for the given reason (problem()).
+    void lose(const QString& why = QString()) {
+        setProblem(why);
+        emit deviceLost();
+    }
 
     bool openSucceeds = true;
+    QString openProblem;  // problem() after a failed open
     int openCalls = 0;
     int startCalls = 0;
     int closeCalls = 0;

@@ -37,9 +37,11 @@ struct CycleFixture : ::testing::Test {
             events.push_back("lamps");
             shownLamps = {engine->label2Colour, engine->label1Colour};
         };
-        host.reportError = [this](const QString& title, const QString& text) {
+        host.reportError = [this](const QString& title, const QString& text,
+                                  const QString& advice) {
             events.push_back("error");
             errors.push_back({title.toStdString(), text.toStdString()});
+            advices.push_back(advice.toStdString());
         };
         host.takeFocus = [this] { ++focusCalls; };
         cycle = std::make_unique<CaptureCycle>(input, *engine, host);
@@ -57,12 +59,14 @@ struct CycleFixture : ::testing::Test {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> lamps;
     std::pair<std::uint32_t, std::uint32_t> shownLamps{12345, 12345};
     std::vector<std::pair<std::string, std::string>> errors;
+    std::vector<std::string> advices;
     std::function<void()> onProcess;
     int focusCalls = 0;
 };
 
 TEST_F(CycleFixture, FailedOpenShowsTheMessageAndChangesNothingElse) {
     input.openSucceeds = false;
+    input.openProblem = "there is no audio input number 3";
     engine->historyCount = 2;
     engine->frequencySum = 180.0;
 
@@ -71,6 +75,10 @@ TEST_F(CycleFixture, FailedOpenShowsTheMessageAndChangesNothingElse) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].first, "Error");
     EXPECT_EQ(errors[0].second, "Wave input device didn't open!");
+    EXPECT_EQ(advices[0],
+              "There is no audio input number 3. Check that the device is connected and not held "
+              "by another program, or choose another one under Soundcard Setup; then press START "
+              "again.");
     EXPECT_EQ(input.lastOpenId, 3);
     EXPECT_EQ(input.startCalls, 0);
     EXPECT_FALSE(cycle->isCapturing());
@@ -215,13 +223,17 @@ TEST_F(CycleFixture, DeviceLossStopsTheCaptureAndSaysSo) {
     waitProcessed(1);
     const double lastVolts = engine->voltsRms;
 
-    input.lose();
+    input.lose("\"Card A\" is no longer present");
 
     EXPECT_FALSE(cycle->isCapturing());
     EXPECT_EQ(input.closeCalls, 1);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].first, "Error");
     EXPECT_EQ(errors[0].second, "Wave input device stopped!");
+    EXPECT_EQ(advices[0],
+              "\"Card A\" is no longer present. The readings shown are those of the last buffer "
+              "before the stop. Check the device or the recording (or restart the audio server), "
+              "then press START again.");
     EXPECT_EQ(shownLamps, std::make_pair(kLampBlack, kLampBlack));
     EXPECT_EQ(engine->voltsRms, lastVolts);
     // The lamps were black before the message appeared.
@@ -244,6 +256,8 @@ TEST_F(CycleFixture, SilentDeviceIsDeclaredLostByTheWatchdog) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 5000));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].second, "Wave input device stopped!");
+    EXPECT_EQ(advices[0].rfind("No sound arrived from the device for 0.15 s. The readings", 0), 0u)
+        << advices[0];
     EXPECT_FALSE(cycle->isCapturing());
     EXPECT_EQ(input.closeCalls, 1);
 }

@@ -2,6 +2,7 @@
 #include <sndfile.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
@@ -11,9 +12,11 @@
 #include <vector>
 
 #include "capture/BufferAssembler.h"
+#include "capture/CaptureCycle.h"
 #include "capture/PacedInput.h"
 #include "capture/WaveInput.h"
 #include "capture/WaveInputFactory.h"
+#include "measure/MeasurementEngine.h"
 #include "measure/SyntheticSignal.h"
 
 namespace acw {
@@ -217,6 +220,53 @@ TEST(RecordingInput, BadRecordingsDoNotOpen) {
         EXPECT_FALSE(input.open(0, WaveFormat::stereoPcm11025())) << p.toStdString();
         EXPECT_FALSE(input.openError().empty()) << p.toStdString();
         EXPECT_FALSE(input.isOpen());
+    }
+}
+
+// A recording cut short on disk while the window plays it (a copy still in progress, another
+// program rewriting it): the capture stops at the first block that cannot be read whole, with
+// the stop message and the reader's reason, and measures nothing partial or stale after it.
+TEST(RecordingInput, FileCutShortWhilePlayingStopsTheCaptureWithTheReason) {
+    constexpr qint64 kHeaderBytes = 44;
+    constexpr qint64 kFrameBytes = 4;
+    // Cut inside block 1 (250 of its frames left), or inside block 0 (100 frames left).
+    for (const int framesLeft : {4096 + 250, 100}) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath("line.wav");
+        writeWav(path, 3 * 4096);
+        RecordingInput input(path.toStdString());
+        MeasurementEngine engine;
+        std::vector<std::int16_t> firstLeft;
+        std::vector<std::pair<QString, QString>> errors;
+        CaptureHost host;
+        host.processBuffer = [&] {
+            engine.ProcessBuffer();
+            firstLeft.push_back(engine.captureBuffer[0]);
+        };
+        host.reportError = [&](const QString&, const QString& text, const QString& advice) {
+            errors.emplace_back(text, advice);
+        };
+        CaptureCycle cycle(input, engine, host);
+        ASSERT_TRUE(cycle.start(0));
+        // The file was opened and checked; now it shrinks under the reader.
+        ASSERT_TRUE(QFile::resize(path, kHeaderBytes + framesLeft * kFrameBytes));
+
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 10000));
+        QTest::qWait(800);  // two more buffer periods: nothing else arrives
+        EXPECT_FALSE(cycle.isCapturing());
+        EXPECT_FALSE(input.isOpen());
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].first, "Wave input device stopped!");
+        EXPECT_EQ(errors[0].second,
+                  "'" + path + "': reading stopped after " + QString::number(framesLeft) +
+                      " of 12288 frames (the file is shorter than its header says). The readings "
+                      "shown are those of the last buffer before the stop. Check the device or "
+                      "the recording (or restart the audio server), then press START again.");
+        // Only the whole block 0 was measured, when there was one.
+        EXPECT_EQ(firstLeft,
+                  framesLeft > 4096 ? std::vector<std::int16_t>{0} : std::vector<std::int16_t>{});
+        EXPECT_EQ(engine.label2Colour, kLampBlack);
     }
 }
 

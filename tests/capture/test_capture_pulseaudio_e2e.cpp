@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QProcess>
@@ -51,7 +52,9 @@ public:
             *why = "pulseaudio is not installed";
             return false;
         }
+        // A killed daemon leaves its socket and its FIFO behind.
         QFile::remove(socketPath());
+        QFile::remove(fifoPath());
         process_ = std::make_unique<QProcess>();
         process_->setProgram(exe);
         process_->setArguments({
@@ -230,8 +233,10 @@ protected:
             readings.push_back(readingOf(*engine));
         };
         host.showLamps = [] {};
-        host.reportError = [this](const QString& title, const QString& text) {
+        host.reportError = [this](const QString& title, const QString& text,
+                                  const QString& advice) {
             errors.push_back((title + ": " + text).toStdString());
+            advices.push_back(advice.toStdString());
         };
         cycle = std::make_unique<CaptureCycle>(*input, *engine, host);
     }
@@ -251,6 +256,7 @@ protected:
     std::vector<std::vector<std::int16_t>> captured;
     std::vector<Reading> readings;
     std::vector<std::string> errors;
+    std::vector<std::string> advices;
 };
 
 TEST_F(PulseAudioEndToEnd, CapturedBuffersMeasureExactlyLikeTheRecording) {
@@ -352,23 +358,61 @@ TEST_F(PulseAudioEndToEnd, UnpluggedSourceStopsWithTheMessage) {
         10000));
 }
 
-// Declared last: it ends the daemon.
-TEST_F(PulseAudioEndToEnd, ServerGoneMidCaptureStopsWithTheMessage) {
+// The audio server killed while capturing, then started again: the capture stops with the
+// message, and START works again on the same input once the server is back.
+TEST_F(PulseAudioEndToEnd, ServerKilledMidCaptureStopsWithTheMessageAndStartWorksAfterRestart) {
     const int id = pipeSourceId();
     ASSERT_GE(id, 0);
     const std::vector<std::int16_t> recording = makeRecording(40);
     cycle->setWatchdogMs(600000);  // only the backend may notice here
-    FifoWriter writer(recording);
-    ASSERT_TRUE(cycle->start(id));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
+    {
+        FifoWriter writer(recording);
+        ASSERT_TRUE(cycle->start(id));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
 
-    gDaemon->kill();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 20000));
-    writer.stop();
+        gDaemon->kill();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !errors.empty(); }, 20000));
+    }
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Error: Wave input device stopped!");
+    EXPECT_TRUE(advices[0].find("START again") != std::string::npos) << advices[0];
     EXPECT_FALSE(cycle->isCapturing());
     EXPECT_FALSE(input->isOpen());
+
+    QString why;
+    ASSERT_TRUE(gDaemon->start(&why)) << why.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] {
+            for (const QAudioDevice& d : QMediaDevices::audioInputs()) {
+                if (d.description().startsWith("Unix FIFO source")) return true;
+            }
+            return false;
+        },
+        10000));
+    captured.clear();
+    readings.clear();
+    FifoWriter writer(recording);
+    // The client library reconnects to the new server a few seconds after it lost the old one;
+    // until then START fails with its message and may simply be pressed again.
+    QElapsedTimer sinceRestart;
+    sinceRestart.start();
+    bool started = false;
+    while (!started && sinceRestart.elapsed() < 20000) {
+        QTest::qWait(500);
+        started = cycle->start(id);
+    }
+    ASSERT_TRUE(started) << advices.back();
+    std::printf("START worked again %.1f s after the server restart (%zu failed STARTs)\n",
+                static_cast<double>(sinceRestart.elapsed()) / 1000.0, errors.size() - 1);
+    for (std::size_t i = 1; i < errors.size(); ++i) {
+        EXPECT_EQ(errors[i], "Error: Wave input device didn't open!");
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 3; }, 20000));
+    cycle->StopCapture();
+    writer.stop();
+    ASSERT_GE(captured.size(), 3u);
+    EXPECT_NEAR(readings.back().voltsRms, 120.0, 1.0);
+    EXPECT_NEAR(readings.back().ampsRms, 5.0, 0.1);
 }
 
 }  // namespace
