@@ -35,6 +35,9 @@ TEST_F(MainWindowTest, FixedSizeFaceWithNamedControlsAndCaptions) {
         const QString e = QString::fromLatin1(entry);
         EXPECT_EQ(text(e.section('=', 0, 0).toLatin1().constData()), e.section('=', 1)) << entry;
     }
+    const QPalette readout = child("Label36")->palette();  // green on black
+    EXPECT_EQ(std::pair(readout.color(QPalette::WindowText), readout.color(QPalette::Window)),
+              std::pair(QColor(0, 255, 0), QColor(0, 0, 0)));
     // "Soundcard Setup" and "Help" are commands on the bar itself; "File" is the only menu.
     auto describe = [](const QList<QAction*>& actions) {
         QStringList out;
