@@ -66,7 +66,10 @@ void installExportAndHelp(TGNCounter& window) {
         return QFileDialog::getSaveFileName(owner, QString(), initialName, filter);
     };
     ExportFailureReporter reporter = [owner](const QString& path, const QString& reason) {
-        QMessageBox::warning(owner, owner->windowTitle(), exportFailureMessage(path, reason));
+        QMessageBox box(QMessageBox::Warning, owner->windowTitle(),
+                        exportFailureMessage(path, reason), QMessageBox::Ok, owner);
+        box.setInformativeText(exportFailureAdvice(reason));
+        box.exec();
     };
     installExportAndHelp(window, std::move(chooser), std::move(reporter));
 }

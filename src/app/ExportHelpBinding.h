@@ -14,7 +14,7 @@ class TGNCounter;
 //   redrawn with white traces, its negative written as a 24-bit BMP file, `exportMode` cleared
 //   and the scope redrawn in colour. Cancel writes nothing and says nothing; a file that could
 //   not be written is reported in a warning box (title "AC-Wattmeter") naming the file and the
-//   reason.
+//   reason, with what to do as its informative text.
 // - "Help" (`mnuHelp`) opens the single help window without an owner, or brings it to the front.
 //
 // Call once, after the window is built. The binding is a child of the window and dies with it,

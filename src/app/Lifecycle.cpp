@@ -26,15 +26,53 @@ void runStep(Step&& step) noexcept {
     }
 }
 
-void reportOnStderrAndInABox(QWidget& parent, const QString& path, const QString& reason) {
-    const QString text = QStringLiteral("The settings could not be saved to %1: %2")
-                             .arg(QDir::toNativeSeparators(path), reason);
-    std::fprintf(stderr, "ac-wattmeter: %s\n", text.toLocal8Bit().constData());
+// A line on stderr (both parts) and a warning box with the advice as its informative text.
+QMessageBox::StandardButton reportOnStderrAndInABox(QWidget& parent, const UserMessage& message,
+                                                    QMessageBox::StandardButtons buttons) {
+    std::fprintf(stderr, "ac-wattmeter: %s %s\n", message.text.toLocal8Bit().constData(),
+                 message.advice.toLocal8Bit().constData());
     std::fflush(stderr);
-    QMessageBox::warning(&parent, QStringLiteral("Error"), text);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), message.text, buttons, &parent);
+    box.setInformativeText(message.advice);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+bool isFolderInPlace(const QString& reason) {
+    return reason.contains(QStringLiteral("is a folder"));
 }
 
 }  // namespace
+
+UserMessage settingsSaveFailureMessage(const QString& path, const QString& reason) {
+    UserMessage m;
+    m.text = QStringLiteral("Could not save the settings to %1: %2.")
+                 .arg(QDir::toNativeSeparators(path), reason);
+    QString fix = QStringLiteral(
+        "Check that the folder (and the file, if it was made read-only) is writable and that the "
+        "disk is not full");
+    if (isFolderInPlace(reason)) {
+        fix = QStringLiteral("Rename or remove that folder");
+    } else if (reason.contains(QStringLiteral("cannot be created"))) {
+        fix = QStringLiteral("Create that folder, or make the folder above it writable");
+    }
+    m.advice = fix + QStringLiteral(
+                         ", then choose Retry. Ignore closes without saving: the settings and the "
+                         "calibration of this session are then lost; the file on disk stays as "
+                         "it was.");
+    return m;
+}
+
+UserMessage settingsLoadFailureMessage(const QString& path, const QString& reason) {
+    UserMessage m;
+    m.text = QStringLiteral("Could not read the settings from %1: %2.")
+                 .arg(QDir::toNativeSeparators(path), reason);
+    const QString fix = isFolderInPlace(reason) ? QStringLiteral("Rename or remove that folder")
+                                                : QStringLiteral("Check that the file is readable");
+    m.advice =
+        QStringLiteral("The instrument starts with its default settings and a calibration of 1. ") +
+        fix + QStringLiteral(" and restart to use the saved calibration.");
+    return m;
+}
 
 Lifecycle::Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store, Hooks hooks,
                      QObject* parent)
@@ -46,7 +84,15 @@ Lifecycle::Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore sto
     if (!hooks_.endProgram) hooks_.endProgram = [] { QCoreApplication::exit(0); };
     if (!hooks_.reportSaveFailure) {
         hooks_.reportSaveFailure = [this](const QString& path, const QString& reason) {
-            reportOnStderrAndInABox(window_, path, reason);
+            return reportOnStderrAndInABox(window_, settingsSaveFailureMessage(path, reason),
+                                           QMessageBox::Retry | QMessageBox::Ignore) ==
+                   QMessageBox::Retry;
+        };
+    }
+    if (!hooks_.reportLoadFailure) {
+        hooks_.reportLoadFailure = [this](const QString& path, const QString& reason) {
+            reportOnStderrAndInABox(window_, settingsLoadFailureMessage(path, reason),
+                                    QMessageBox::Ok);
         };
     }
 }
@@ -108,10 +154,11 @@ void Lifecycle::shutdown(Origin origin) {
         if (lockCheck != nullptr) window_.scope().lockGains = lockCheck->isChecked() ? 1 : 0;
     });
     runStep([&] {
+        // Until written, or until the user chooses to go on without saving.
         QString reason;
-        if (SaveSettings(&reason) || failureReported_) return;
-        failureReported_ = true;
-        hooks_.reportSaveFailure(store_.path(), reason);
+        while (!SaveSettings(&reason) && !failureReported_) {
+            if (!hooks_.reportSaveFailure(store_.path(), reason)) failureReported_ = true;
+        }
     });
 
     bool capturing = false;
@@ -134,7 +181,12 @@ void Lifecycle::shutdown(Origin origin) {
 
 void Lifecycle::LoadSettings() {
     SettingsValues values = currentSettings();
-    if (store_.load(values)) applySettings(values);
+    QString reason;
+    if (store_.load(values, &reason)) {
+        applySettings(values);
+    } else if (!reason.isEmpty() && hooks_.reportLoadFailure) {
+        hooks_.reportLoadFailure(store_.path(), reason);
+    }
 }
 
 bool Lifecycle::SaveSettings(QString* reason) { return store_.save(currentSettings(), reason); }

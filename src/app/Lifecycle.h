@@ -37,6 +37,17 @@ public:
     virtual void StopCapture() = 0;
 };
 
+// A message for the user: `text` names what failed and why, `advice` says what to do (a second
+// line on stderr, the informative text of a message box).
+struct UserMessage {
+    QString text;
+    QString advice;
+};
+// "Could not save the settings to FILE: REASON." and what the user can do about it.
+UserMessage settingsSaveFailureMessage(const QString& path, const QString& reason);
+// "Could not read the settings from FILE: REASON." and what happens and what to do.
+UserMessage settingsLoadFailureMessage(const QString& path, const QString& reason);
+
 // Start-up and shutdown of the main window, and the settings file between them.
 //
 // Order of calls: construct, then startUp() once before the window is first shown. startUp()
@@ -59,10 +70,18 @@ public:
         // Shutdown during capture: ends the program at once. Default: leave the event loop with
         // exit code 0 (QCoreApplication::exit), without closing any further window.
         std::function<void()> endProgram;
-        // A settings file that could not be written at shutdown. Default: a line on stderr and
-        // a warning message box (title "Error") naming the file and the reason. Called at most
-        // once per shutdown ("Exit" writes twice but reports once); shutdown goes on afterwards.
-        std::function<void(const QString& path, const QString& reason)> reportSaveFailure;
+        // A settings file that could not be written at shutdown. Returns true when the user
+        // asks to try again (the file is then written anew, and reported again if it still
+        // fails), false to go on without saving. Default: a line on stderr and a warning box
+        // (title "Error") naming the file, the reason and what to do (settingsSaveFailureMessage),
+        // with the buttons Retry and Ignore. Once the user has chosen to go on, a later write in
+        // the same shutdown ("Exit" writes twice) fails silently; shutdown goes on afterwards.
+        std::function<bool(const QString& path, const QString& reason)> reportSaveFailure;
+        // A settings file that exists but could not be read at start-up (a folder in its place,
+        // no permission); a missing file is a first start and is not reported. Start-up goes on
+        // with the start-up values. Default: a line on stderr and a warning box (title "Error")
+        // with settingsLoadFailureMessage.
+        std::function<void(const QString& path, const QString& reason)> reportLoadFailure;
     };
 
     Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store, Hooks hooks,
@@ -83,8 +102,9 @@ public:
     void exit();
 
     // The settings file: LoadSettings reads it into the window's state (values the file does not
-    // hold keep theirs; no validation: start-up validates afterwards), SaveSettings writes the
-    // state. SaveSettings returns false with the reason when the file could not be written.
+    // hold keep theirs; no validation: start-up validates afterwards) and reports a file that
+    // exists but cannot be read; SaveSettings writes the state. SaveSettings returns false with
+    // the reason when the file could not be written (the file on disk is then unchanged).
     void LoadSettings();
     bool SaveSettings(QString* reason = nullptr);
 

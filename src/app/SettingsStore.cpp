@@ -4,11 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "common/AtomicFile.h"
 
 namespace acw {
 
@@ -25,12 +26,19 @@ SettingsStore SettingsStore::fromOption(const std::optional<std::string>& settin
     return SettingsStore(QFile::decodeName(QByteArray::fromStdString(*settingsPath)));
 }
 
-bool SettingsStore::load(SettingsValues& values) const {
-    if (path_.isEmpty()) return false;
+bool SettingsStore::load(SettingsValues& values, QString* reason) const {
+    const auto fail = [reason](const QString& why) {
+        if (reason != nullptr) *reason = why;
+        return false;
+    };
+    if (path_.isEmpty()) return fail(QString());
+    const QFileInfo info(path_);
+    if (!info.exists()) return fail(QString());  // a first start
+    if (info.isDir()) return fail(QStringLiteral("it is a folder, not a file"));
     // Only a regular file is opened: opening a pipe would wait for a writer forever.
-    if (!QFileInfo(path_).isFile()) return false;
+    if (!info.isFile()) return fail(QStringLiteral("it is not a regular file"));
     QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
     const QByteArray text = file.read(kMaxReadBytes);
     readSettingsText(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
                      values);
@@ -46,31 +54,12 @@ bool SettingsStore::save(const SettingsValues& values, QString* reason) const {
 
     const QString folder = QFileInfo(path_).absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
-        return fail(QStringLiteral("the folder %1 cannot be created").arg(folder));
+        return fail(QStringLiteral("the folder %1 does not exist and cannot be created")
+                        .arg(QDir::toNativeSeparators(folder)));
     }
 
-    // Unbuffered, so that every write reaches the file at once and a short write (a disk that
-    // fills up mid-way) shows here: a buffered QSaveFile drops the rest of a short write at its
-    // final flush without an error and renames the truncated file over the old one.
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
     const std::string text = writeSettingsText(values);
-    const char* next = text.data();
-    qint64 left = static_cast<qint64>(text.size());
-    while (left > 0) {
-        // A short write is followed by another one, which reports the cause.
-        const qint64 written = file.write(next, left);
-        if (written <= 0) {
-            const QString why = file.errorString();
-            file.cancelWriting();
-            return fail(why);
-        }
-        next += written;
-        left -= written;
-    }
-    // Syncs and renames over the old file; on failure the temporary file is removed.
-    if (!file.commit()) return fail(file.errorString());
-    return true;
+    return writeFileAtomically(path_, QByteArray::fromStdString(text), reason);
 }
 
 }  // namespace acw

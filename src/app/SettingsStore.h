@@ -35,14 +35,17 @@ public:
     // Reads the file into `values` by the reader's rules (readSettingsText): values the file
     // does not hold, or holds in a form that cannot be converted, keep what `values` held.
     // Returns false, leaving `values` untouched, when the file cannot be read (missing, not a
-    // regular file - a folder or a pipe is never opened -, no permission).
-    bool load(SettingsValues& values) const;
+    // regular file - a folder or a pipe is never opened -, no permission). `reason` (when
+    // given) is then left empty for a file that does not exist (a first start) and otherwise
+    // says why the existing file could not be read.
+    bool load(SettingsValues& values, QString* reason = nullptr) const;
 
     // Writes the ten values. The new content goes to a temporary file beside the old one, which
     // is synced and then renamed over the old file, so the old file stays whole whatever
     // happens during the write (a full disk, a kill, a crash): the file is either the old one or
-    // the complete new one. A missing configuration folder is created. Returns false with the
-    // reason in `reason` (when given) if the file could not be written.
+    // the complete new one (writeFileAtomically; a read-only file is not replaced). A missing
+    // configuration folder is created. Returns false with the reason in `reason` (when given)
+    // if the file could not be written.
     bool save(const SettingsValues& values, QString* reason = nullptr) const;
 
 private:

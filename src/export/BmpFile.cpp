@@ -1,7 +1,8 @@
 #include "export/BmpFile.h"
 
-#include <QSaveFile>
 #include <QtEndian>
+
+#include "common/AtomicFile.h"
 
 namespace acw {
 
@@ -63,32 +64,11 @@ QByteArray encodeBmp24(const QImage& image) {
 }
 
 bool writeBmp24File(const QString& path, const QImage& image, QString* errorText) {
-    auto fail = [errorText](const QString& reason) {
-        if (errorText != nullptr) {
-            *errorText = reason;
-        }
-        return false;
-    };
-    if (path.isEmpty()) {
-        return fail(QStringLiteral("No file name was given."));
-    }
     if (image.isNull()) {
-        return fail(QStringLiteral("There is no picture to save."));
+        if (errorText != nullptr) *errorText = QStringLiteral("there is no picture to save");
+        return false;
     }
-    const QByteArray bytes = encodeBmp24(image);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fail(file.errorString());
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason);
-    }
-    if (!file.commit()) {
-        return fail(file.errorString());
-    }
-    return true;
+    return writeFileAtomically(path, encodeBmp24(image), errorText);
 }
 
 }  // namespace acw

@@ -13,11 +13,11 @@ namespace acw {
 // exactly; alpha is dropped. A null image gives an empty array.
 QByteArray encodeBmp24(const QImage& image);
 
-// Writes encodeBmp24(image) to `path` through a temporary file beside it that replaces the old
-// file only when everything was written, so a failed write (missing folder, no permission, disk
-// full) never leaves a half-written file in place of an older one. Returns true on success;
-// otherwise returns false and, when `errorText` is given, stores the reason in it (the file
-// system's own words). An empty path or a null image fails without touching anything.
+// Writes encodeBmp24(image) to `path` with writeFileAtomically: the file is either the complete
+// new picture or, after any failure (missing folder, no permission, a read-only file, a full
+// disk), whatever was there before, untouched. Returns true on success; otherwise returns false
+// and, when `errorText` is given, stores the reason in it (the system's words, no closing full
+// stop). An empty path or a null image fails without touching anything.
 bool writeBmp24File(const QString& path, const QImage& image, QString* errorText = nullptr);
 
 }  // namespace acw

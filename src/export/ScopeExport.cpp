@@ -96,8 +96,19 @@ ExportOutcome runSaveScreenCommand(ExportTarget& target, const SaveFileChooser& 
 }
 
 QString exportFailureMessage(const QString& path, const QString& reason) {
-    return QStringLiteral("The scope picture could not be saved to \"%1\".\n\n%2")
-        .arg(path, reason);
+    return QStringLiteral("Could not save the scope picture to %1: %2.").arg(path, reason);
+}
+
+QString exportFailureAdvice(const QString& reason) {
+    QString fix = QStringLiteral(
+        "Choose a folder you may write to, with space to spare (or make the file writable), and "
+        "save again.");
+    if (reason.contains(QStringLiteral("does not exist"))) {
+        fix = QStringLiteral("Choose a folder that exists (or create it first) and save again.");
+    } else if (reason.contains(QStringLiteral("is a folder"))) {
+        fix = QStringLiteral("Choose a file name, not a folder, and save again.");
+    }
+    return fix + QStringLiteral(" A file already there is left unchanged.");
 }
 
 }  // namespace acw

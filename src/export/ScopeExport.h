@@ -71,7 +71,10 @@ inline const QString kSaveFilter = QStringLiteral("All Files (*.bmp)");
 ExportOutcome runSaveScreenCommand(ExportTarget& target, const SaveFileChooser& chooser,
                                    const ExportFailureReporter& reporter);
 
-// The text of the message box that reports a failed export.
+// The message box that reports a failed export: the text names the file and the reason
+// ("Could not save the scope picture to FILE: REASON."), the advice (its informative text) says
+// what the user can do.
 QString exportFailureMessage(const QString& path, const QString& reason);
+QString exportFailureAdvice(const QString& reason);
 
 }  // namespace acw

@@ -1,9 +1,11 @@
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <functional>
 
+#include "../common/FileFaults.h"
 #include "test_lifecycle_fixture.h"
 
 namespace acw::test {
@@ -150,6 +152,56 @@ TEST_F(LifecycleTest, UnwritableSettingsFileIsReportedOnceAndShutdownCompletes) 
     EXPECT_GT(run.reports[0].size(), unwritable.size() + 2);  // a reason follows
     EXPECT_EQ(run.helpCloses, 2);
     EXPECT_FALSE(run.window->isVisible());
+}
+
+// A read-only settings file: shutdown reports it, and once the user has made it writable and
+// chosen Retry the session's calibration reaches the file; "Exit" writes twice, reports once.
+TEST_F(LifecycleTest, ReadOnlySettingsFileIsReportedAndWrittenOnRetry) {
+    writeAll(path, kFirstRunFile);
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
+    const ObeyFilePermissions asAUser;
+    WindowRun run(path);
+    run.engine().voltsCal = 2.5;
+    run.onSaveFailure = [&] {
+        EXPECT_EQ(readAll(path), kFirstRunFile);  // untouched while the box is up
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        return true;
+    };
+    run.child<QAction>("mnuExit")->trigger();
+    EXPECT_EQ(run.reports, QStringList{path + ": Permission denied"});
+    EXPECT_EQ(readAll(path), state(firstRun([](SettingsValues& v) { v.voltsCal = 2.5; })));
+    EXPECT_FALSE(run.window->isVisible());
+}
+
+// A folder where the settings file should be: start-up says so and starts from the start-up
+// values; shutdown says so too and leaves the folder and its content alone.
+TEST_F(LifecycleTest, FolderInPlaceOfTheSettingsFileIsReportedAtStartUpAndShutdown) {
+    ASSERT_TRUE(QDir().mkpath(path));
+    writeAll(path + "/notes.txt", "mine");
+    WindowRun run(path);
+    EXPECT_EQ(run.loadReports, QStringList{path + ": it is a folder, not a file"});
+    EXPECT_EQ(state(run.life->currentSettings()), state(firstRun()));
+    run.child<QAction>("mnuExit")->trigger();
+    EXPECT_EQ(run.reports, QStringList{path + ": it is a folder, not a file"});
+    EXPECT_EQ(readAll(path + "/notes.txt"), QByteArray("mine"));
+    EXPECT_FALSE(run.window->isVisible());
+}
+
+TEST(SettingsMessages, NameTheFileTheReasonAndWhatToDo) {
+    const UserMessage save = settingsSaveFailureMessage("/cfg/wattmeter.ini", "Permission denied");
+    EXPECT_EQ(save.text, "Could not save the settings to /cfg/wattmeter.ini: Permission denied.");
+    EXPECT_EQ(save.advice,
+              "Check that the folder (and the file, if it was made read-only) is writable and "
+              "that the disk is not full, then choose Retry. Ignore closes without saving: the "
+              "settings and the calibration of this session are then lost; the file on disk "
+              "stays as it was.");
+    const UserMessage load =
+        settingsLoadFailureMessage("/cfg/wattmeter.ini", "it is a folder, not a file");
+    EXPECT_EQ(load.text,
+              "Could not read the settings from /cfg/wattmeter.ini: it is a folder, not a file.");
+    EXPECT_EQ(load.advice,
+              "The instrument starts with its default settings and a calibration of 1. Rename "
+              "or remove that folder and restart to use the saved calibration.");
 }
 
 }  // namespace

@@ -64,6 +64,10 @@ struct WindowRun {
         hooks.endProgram = [this] { ++programEnds; };
         hooks.reportSaveFailure = [this](const QString& path, const QString& reason) {
             reports << path + ": " + reason;
+            return onSaveFailure ? onSaveFailure() : false;
+        };
+        hooks.reportLoadFailure = [this](const QString& path, const QString& reason) {
+            loadReports << path + ": " + reason;
         };
         life = std::make_unique<Lifecycle>(*window, *capture, SettingsStore(settingsPath), hooks);
         life->startUp();
@@ -82,7 +86,10 @@ struct WindowRun {
     std::unique_ptr<Lifecycle> life;
     int helpCloses = 0;
     int programEnds = 0;
-    QStringList reports;
+    QStringList reports;      // save failures
+    QStringList loadReports;  // existing files that could not be read
+    // Answers a save failure: true = try again. Default: go on without saving.
+    std::function<bool()> onSaveFailure;
     std::function<void()> onHelpClose;
 };
 

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "../common/FileFaults.h"
 #include "app/SettingsStore.h"
 #include "test_lifecycle_fixture.h"
 
@@ -75,6 +76,57 @@ TEST(SettingsStore, WriteFailingAtAnyByteLeavesTheOldFileWhole) {
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(store.save(kSample));
     EXPECT_EQ(readAll(path), QByteArray::fromStdString(writeSettingsText(kSample)));
+}
+
+// Files and folders the user has locked: the file on disk is never replaced or lost, and the
+// reason says what stood in the way. A missing file is a first start, not a fault.
+TEST(SettingsStore, LockedFilesAndFoldersAreLeftAsTheyWere) {
+    QTemporaryDir dir;
+    const QByteArray old("0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n");
+    const QString readOnly = dir.filePath("read-only/wattmeter.ini");
+    const QString lockedFolder = dir.filePath("locked");
+    const QString inLockedFolder = lockedFolder + "/wattmeter.ini";
+    const QString uncreatable = lockedFolder + "/config/wattmeter.ini";
+    const QString unreadable = dir.filePath("unreadable.ini");
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("read-only")));
+    ASSERT_TRUE(QDir().mkpath(lockedFolder));
+    writeAll(readOnly, old);
+    writeAll(inLockedFolder, old);
+    writeAll(unreadable, old);
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner));
+    ASSERT_TRUE(QFile::setPermissions(lockedFolder, QFile::ReadOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::setPermissions(unreadable, QFile::WriteOwner));
+
+    {
+        const ObeyFilePermissions asAUser;
+        const struct {
+            QString path;
+            QString reason;
+        } cases[] = {
+            {readOnly, "Permission denied"},
+            {inLockedFolder, "Permission denied"},
+            {uncreatable, "the folder " + lockedFolder +
+                              "/config does not exist and cannot be "
+                              "created"},
+        };
+        for (const auto& c : cases) {
+            QString reason;
+            EXPECT_FALSE(SettingsStore(c.path).save(kSample, &reason)) << c.path.toStdString();
+            EXPECT_TRUE(reason.startsWith(c.reason)) << reason.toStdString();
+        }
+        SettingsValues values = kSample;
+        QString reason = "unset";
+        EXPECT_FALSE(SettingsStore(unreadable).load(values, &reason));
+        EXPECT_EQ(reason, "Permission denied");
+        EXPECT_FALSE(SettingsStore(dir.filePath("missing.ini")).load(values, &reason));
+        EXPECT_TRUE(reason.isEmpty());
+        EXPECT_EQ(writeSettingsText(values), writeSettingsText(kSample));
+    }
+    EXPECT_EQ(readAll(readOnly), old);
+    EXPECT_EQ(readAll(inLockedFolder), old);
+    EXPECT_EQ(QDir(lockedFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"wattmeter.ini"});
+    QFile::setPermissions(lockedFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 }  // namespace

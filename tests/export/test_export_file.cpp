@@ -1,15 +1,29 @@
 // The BMP encoding and the negative composition, byte by byte.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "../common/FileFaults.h"
 #include "export/BmpFile.h"
 #include "export/ScopeExport.h"
 
 namespace acw {
 namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
 
 quint32 u32(const QByteArray& b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
 quint16 u16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
@@ -60,6 +74,77 @@ TEST(BmpFile, OlderFileIsReplacedWhole) {
     ASSERT_TRUE(writeBmp24File(path, image));
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), encodeBmp24(image));
+}
+
+// A file size limit makes the write fail after exactly `limit` bytes, as a disk that fills up:
+// at every byte of the new picture the older file must stay whole and no temporary file stay.
+TEST(BmpFile, WriteFailingAtAnyByteLeavesTheOlderFileWhole) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage image(5, 3, QImage::Format_RGB32);
+    image.fill(qRgb(170, 170, 170));
+    const QByteArray picture = encodeBmp24(image);
+    ASSERT_EQ(picture.size(), 54 + 16 * 3);
+    const QString path = dir.filePath("shot.bmp");
+    const QByteArray old("an older picture");
+    writeFile(path, old);
+
+    for (qsizetype limit = 0; limit < picture.size(); ++limit) {
+        QString reason;
+        bool written = false;
+        {
+            test::FileSizeLimit full(static_cast<rlim_t>(limit));
+            written = writeBmp24File(path, image, &reason);
+        }
+        EXPECT_FALSE(written) << limit;
+        EXPECT_EQ(reason, "File too large") << limit;
+        EXPECT_EQ(readFile(path), old) << limit;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"shot.bmp"}) << limit;
+    }
+    ASSERT_TRUE(writeBmp24File(path, image));
+    EXPECT_EQ(readFile(path), picture);
+}
+
+// Places the picture cannot go: nothing is created or changed, and the reason says why.
+TEST(BmpFile, RefusedPlacesAreLeftAsTheyWere) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage image(2, 2, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    const QString locked = dir.filePath("locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    const QString readOnly = dir.filePath("read-only.bmp");
+    writeFile(readOnly, "kept");
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    const QString missing = dir.filePath("no such folder");
+
+    const test::ObeyFilePermissions asAUser;
+    const struct {
+        QString path;
+        QString reason;
+    } cases[] = {
+        {missing + "/shot.bmp", "the folder " + missing + " does not exist"},
+        {readOnly, "Permission denied"},
+        {locked + "/shot.bmp", "Permission denied"},
+        {locked, "it is a folder, not a file"},
+    };
+    for (const auto& c : cases) {
+        QString reason;
+        EXPECT_FALSE(writeBmp24File(c.path, image, &reason)) << c.path.toStdString();
+        EXPECT_TRUE(reason.startsWith(c.reason)) << reason.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(readFile(readOnly), QByteArray("kept"));
+    EXPECT_TRUE(QDir(locked).isEmpty());
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    EXPECT_EQ(exportFailureMessage(missing + "/shot.bmp", cases[0].reason),
+              "Could not save the scope picture to " + missing + "/shot.bmp: the folder " +
+                  missing + " does not exist.");
+    EXPECT_EQ(exportFailureAdvice(cases[0].reason),
+              "Choose a folder that exists (or create it first) and save again. A file already "
+              "there is left unchanged.");
 }
 
 TEST(Negative, SrcInvertComplementsTheScopeColours) {

@@ -1,0 +1,62 @@
+#pragma once
+
+// Ways to make file writes fail on purpose, for tests of what the instrument does then.
+
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdint>
+
+namespace acw::test {
+
+// While alive, the calling thread obeys file permission bits even when the tests run as root:
+// the capabilities that override them (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH) leave its
+// effective set and come back at the end. For an ordinary user it changes nothing.
+class ObeyFilePermissions {
+public:
+    ObeyFilePermissions() {
+        if (::syscall(SYS_capget, &header_, saved_) != 0) return;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        constexpr std::uint32_t kOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+        reduced[0].effective &= ~kOverrides;
+        active_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~ObeyFilePermissions() {
+        if (active_) ::syscall(SYS_capset, &header_, saved_);
+    }
+    ObeyFilePermissions(const ObeyFilePermissions&) = delete;
+    ObeyFilePermissions& operator=(const ObeyFilePermissions&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool active_ = false;
+};
+
+// While alive, no file of the process may grow beyond `bytes` bytes: a write fails there with
+// "File too large", as on a disk that fills up (SIGXFSZ is ignored meanwhile).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+}  // namespace acw::test
