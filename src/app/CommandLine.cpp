@@ -28,6 +28,11 @@ std::string setMeasure(CommandLineOptions& o, const std::string&) {
     return {};
 }
 
+std::string setListDevices(CommandLineOptions& o, const std::string&) {
+    o.action = CommandLineOptions::Action::ListDevices;
+    return {};
+}
+
 std::string setDemo(CommandLineOptions& o, const std::string&) {
     o.demo = true;
     return {};
@@ -55,6 +60,16 @@ std::string setBuffers(CommandLineOptions& o, const std::string& value) {
     return {};
 }
 
+std::string setDevice(CommandLineOptions& o, const std::string& value) {
+    int id = 0;
+    const char* last = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), last, id, 10);
+    if (value.empty() || ec != std::errc() || ptr != last || id < -1)
+        return "bad value '" + value + "': a device id (0, 1, ... as listed, or -1) is needed";
+    o.device = id;
+    return {};
+}
+
 std::string setHelp(CommandLineOptions& o, const std::string&) {
     o.action = CommandLineOptions::Action::Help;
     return {};
@@ -65,8 +80,10 @@ std::string setVersion(CommandLineOptions& o, const std::string&) {
     return {};
 }
 
-constexpr std::array<OptionEntry, 7> kOptions{{
+constexpr std::array<OptionEntry, 9> kOptions{{
     {"--measure", false, setMeasure},
+    {"--list-devices", false, setListDevices},
+    {"--device", true, setDevice},
     {"--input", true, setInput},
     {"--demo", false, setDemo},
     {"--buffers", true, setBuffers},
@@ -82,14 +99,22 @@ const OptionEntry* findOption(std::string_view name) {
 }
 
 // The checks that concern several options at once.
-std::string checkCombination(const CommandLineOptions& o) {
+std::string checkCombination(const CommandLineOptions& o, bool measureGiven, bool listGiven) {
+    using Action = CommandLineOptions::Action;
+    if (measureGiven && listGiven) return "--measure and --list-devices cannot be used together";
     if (o.demo && o.inputPath) return "--input and --demo cannot be used together";
-    if (o.action == CommandLineOptions::Action::Measure) {
-        if (!o.demo && !o.inputPath) return "--measure needs --input FILE or --demo";
+    if (o.device && o.inputPath) return "--device and --input cannot be used together";
+    if (o.device && o.demo) return "--device and --demo cannot be used together";
+    if (o.action == Action::Measure) {
+        if (!o.demo && !o.inputPath && !o.device)
+            return "--measure needs --input FILE, --demo or --device N";
         if (o.demo && !o.buffers) return "--measure --demo needs --buffers N";
-    } else if (o.buffers) {
-        return "--buffers is used only with --measure";
+        return {};
     }
+    if (o.buffers) return "--buffers is used only with --measure";
+    if (o.device) return "--device is used only with --measure";
+    if (o.action == Action::ListDevices && o.settingsPath)
+        return "--settings is not used with --list-devices";
     return {};
 }
 
@@ -99,6 +124,8 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineParse result;
     CommandLineOptions& options = result.options;
     std::vector<std::string_view> seen;
+    bool measureGiven = false;
+    bool listGiven = false;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -123,6 +150,8 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& arguments) {
             }
         }
         seen.push_back(entry->name);
+        measureGiven = measureGiven || entry->name == "--measure";
+        listGiven = listGiven || entry->name == "--list-devices";
 
         std::string value;
         if (entry->takesValue) {
@@ -149,7 +178,7 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& arguments) {
             return result;
     }
 
-    result.error = checkCombination(options);
+    result.error = checkCombination(options, measureGiven, listGiven);
     return result;
 }
 
@@ -163,6 +192,8 @@ std::string usageText() {
     return "Usage: ac-wattmeter [--demo | --input FILE] [--settings FILE]\n"
            "       ac-wattmeter --measure --input FILE [--buffers N] [--settings FILE]\n"
            "       ac-wattmeter --measure --demo --buffers N [--settings FILE]\n"
+           "       ac-wattmeter --measure --device N [--buffers N] [--settings FILE]\n"
+           "       ac-wattmeter --list-devices [--demo | --input FILE]\n"
            "\n"
            "AC power analyser for a sound card's stereo line input (left = voltage,\n"
            "right = current). Without --measure the instrument's window opens.\n"
@@ -172,13 +203,17 @@ std::string usageText() {
            "  --input FILE     a stereo recording at 11025 Hz (WAV and other formats) as the\n"
            "                   source; a last partial buffer of 4096 frames is not measured\n"
            "  --demo           the built-in demo adaptor (120 V, 60 Hz, about 5 A) as the source\n"
+           "  --device N       sound card N as listed by --list-devices (-1 = the system's\n"
+           "                   default input), measured live until --buffers N or Ctrl-C\n"
+           "  --list-devices   list the input devices, one 'id name' line each\n"
            "  --buffers N      measure at most N buffers (required with --measure --demo)\n"
            "  --settings FILE  take the calibration from FILE instead of the user's\n"
            "                   wattmeter.ini; headless measuring never writes it\n"
            "  --help           show this text\n"
            "  --version        show the program's version\n"
            "\n"
-           "Exit status: 0 done, 1 reading or writing failed part-way, 2 bad options or input.\n";
+           "Exit status: 0 done (also when stopped by Ctrl-C), 1 reading, capturing or writing\n"
+           "failed part-way, 2 bad options or input, or the sound card did not open.\n";
 }
 
 std::string versionText() { return std::string("ac-wattmeter ") + ACW_VERSION + "\n"; }

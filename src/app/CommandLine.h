@@ -11,10 +11,11 @@ namespace acw {
 // (--demo, --input, --settings) apply to the window as well as to headless measuring.
 struct CommandLineOptions {
     enum class Action {
-        Window,   // no action option: the instrument's window
-        Measure,  // --measure: headless measuring, CSV on stdout
-        Help,     // --help
-        Version,  // --version
+        Window,       // no action option: the instrument's window
+        Measure,      // --measure: headless measuring, CSV on stdout
+        ListDevices,  // --list-devices: the input devices, one "id name" line each
+        Help,         // --help
+        Version,      // --version
     };
 
     Action action = Action::Window;
@@ -22,6 +23,10 @@ struct CommandLineOptions {
     std::optional<std::string> inputPath;     // --input FILE: a recording as the source
     std::optional<std::string> settingsPath;  // --settings FILE: instead of the user's file
     std::optional<std::int64_t> buffers;      // --buffers N: at most N buffers (N >= 1)
+    std::optional<int> device;                // --device N: sound card N (-1 = the default)
+
+    // True when the source is a sound card (--device), measured live through the capture layer.
+    bool measuresLive() const { return action == Action::Measure && device.has_value(); }
 };
 
 // The outcome of parsing: the options, or a one-line error (without the program name) when
@@ -36,9 +41,11 @@ struct CommandLineParse {
 // Parses the arguments after the program name. Options are long options, each given at most
 // once; a value follows as the next argument or after "=" ("--input FILE", "--input=FILE").
 // "--help" and "--version" end the parsing at once (what follows them is not checked). After
-// the options are read the combination is checked: --measure needs exactly one of --input and
-// --demo, --demo with --measure needs --buffers, --input and --demo exclude each other, and
-// --buffers is only for --measure.
+// the options are read the combination is checked: --measure and --list-devices exclude each
+// other; --measure needs exactly one of --input, --demo and --device; --demo with --measure needs
+// --buffers; --input, --demo and --device exclude each other; --buffers and --device are only for
+// --measure; --settings is not for --list-devices. A --device id is a whole number of -1 or more
+// (-1 = the system's default input); whether the device exists is found out when it is opened.
 //
 // New options are added to the option table in CommandLine.cpp (name, whether a value
 // follows, and what it sets) and, where they combine with others, to the final checks.

@@ -211,7 +211,7 @@ int runHeadlessMeasure(const CommandLineOptions& options, std::FILE* out, std::F
     } else if (options.demo) {
         source = std::make_unique<DemoSource>();
     } else {
-        report("--measure needs --input FILE or --demo");
+        report("--measure needs --input FILE, --demo or --device N");
         return kExitBadInput;
     }
     const std::int64_t limit = options.buffers.value_or(INT64_MAX);

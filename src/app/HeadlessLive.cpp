@@ -1,0 +1,280 @@
+#include "app/HeadlessLive.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMediaDevices>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/HeadlessMeasure.h"
+#include "capture/AudioDeviceInput.h"
+#include "capture/CaptureCycle.h"
+#include "capture/RecordingReader.h"
+#include "capture/WaveInputFactory.h"
+#include "measure/CaptureLayout.h"
+#include "measure/MeasurementEngine.h"
+
+namespace acw {
+
+namespace {
+
+void report(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "ac-wattmeter: %s\n", message.c_str());
+    std::fflush(err);
+}
+
+// A device name on one line: control characters (a line end in a driver's name) become blanks.
+std::string oneLine(const QString& name) {
+    QString text = name;
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) c = QLatin1Char(' ');
+    }
+    return text.toStdString();
+}
+
+// The write end of the pipe that the signal handler wakes the event loop through; -1 outside a
+// live run.
+volatile std::sig_atomic_t gWakeFd = -1;
+
+extern "C" void onStopSignal(int signo) {
+    const int savedErrno = errno;
+    const int fd = gWakeFd;
+    if (fd >= 0) {
+        const unsigned char byte = static_cast<unsigned char>(signo);
+        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+// SIGINT and SIGTERM, for the life of the object, write to a pipe whose read end the event loop
+// watches. Each handler is reset to the default by its first signal, so a second Ctrl-C ends a
+// program that is stuck for good.
+class StopSignals {
+public:
+    StopSignals() {
+        if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
+            fds_[0] = fds_[1] = -1;
+            return;
+        }
+        gWakeFd = fds_[1];
+        struct sigaction action {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        installed_ = ::sigaction(SIGINT, &action, &oldInt_) == 0 &&
+                     ::sigaction(SIGTERM, &action, &oldTerm_) == 0;
+    }
+
+    ~StopSignals() {
+        if (installed_) {
+            ::sigaction(SIGINT, &oldInt_, nullptr);
+            ::sigaction(SIGTERM, &oldTerm_, nullptr);
+        }
+        gWakeFd = -1;
+        for (int fd : fds_) {
+            if (fd >= 0) ::close(fd);
+        }
+    }
+
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    bool ok() const { return installed_; }
+    int readFd() const { return fds_[0]; }
+
+    // Empties the pipe; true when a signal came.
+    bool drain() {
+        bool any = false;
+        unsigned char bytes[16];
+        while (::read(fds_[0], bytes, sizeof bytes) > 0) any = true;
+        return any;
+    }
+
+private:
+    int fds_[2] = {-1, -1};
+    bool installed_ = false;
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+// How the user and the messages name the device.
+std::string deviceLabel(int id, const QStringList& names) {
+    if (id == -1) {
+        const QAudioDevice device = QMediaDevices::defaultAudioInput();
+        if (device.isNull()) return "the default input";
+        return "the default input '" + oneLine(shortDeviceName(device.description())) + "'";
+    }
+    std::string label = "sound card " + std::to_string(id);
+    if (id >= 0 && id < names.size()) label += " '" + oneLine(names[id]) + "'";
+    return label;
+}
+
+// Why device `id` cannot be opened, as far as can be told before trying; "" when it looks fine.
+std::string whyNotOpenable(int id, const QStringList& names) {
+    QAudioDevice device;
+    if (id == -1) {
+        device = QMediaDevices::defaultAudioInput();
+        if (device.isNull()) return "the system has no default input";
+    } else if (id >= names.size()) {
+        if (names.isEmpty()) return "no such device (no input device is listed)";
+        return "no such device (ids 0.." + std::to_string(names.size() - 1) + " are listed)";
+    } else {
+        // The capture layer took its list at construction; the system's list now is the same
+        // unless a device came or went in between, in which case the open decides alone.
+        const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+        if (inputs.size() != names.size()) return {};
+        device = inputs.at(id);
+    }
+    QAudioFormat format;
+    format.setSampleRate(kSampleRateHz);
+    format.setChannelCount(2);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(format))
+        return "it does not capture 16-bit stereo at 11025 frames/s";
+    return {};
+}
+
+}  // namespace
+
+int runListDevices(const CommandLineOptions& options, std::FILE* out, std::FILE* err) {
+    if (options.inputPath) {
+        // The window refuses a bad recording before listing it; so does the list.
+        RecordingReader reader;
+        const std::string problem = reader.open(*options.inputPath);
+        if (!problem.empty()) {
+            report(err, problem);
+            return kExitBadInput;
+        }
+    }
+    const std::unique_ptr<WaveInput> input = makeWaveInput(options.demo, options.inputPath);
+    const QStringList names = input->deviceNames();
+    std::string text;
+    for (int i = 0; i < names.size(); ++i)
+        text += std::to_string(i) + " " + oneLine(shortDeviceName(names[i])) + "\n";
+    if ((!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) ||
+        std::fflush(out) != 0) {
+        report(err, std::string("writing the output failed (") + std::strerror(errno) + ")");
+        return kExitFailedPartWay;
+    }
+    return kExitOk;
+}
+
+int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE* err) {
+    const int id = options.device.value_or(-1);
+
+    CalibrationDivisors divisors;
+    std::string warning;
+    const std::string settingsProblem = loadCalibration(options.settingsPath, divisors, warning);
+    if (!settingsProblem.empty()) {
+        report(err, settingsProblem);
+        return kExitBadInput;
+    }
+    if (!warning.empty()) report(err, warning);
+
+    StopSignals stopSignals;
+    if (!stopSignals.ok()) {
+        report(err, std::string("cannot watch for Ctrl-C (") + std::strerror(errno) + ")");
+        return kExitBadInput;
+    }
+
+    AudioDeviceInput input;
+    const QStringList names = input.deviceNames();
+    const std::string label = deviceLabel(id, names);
+    auto engine = std::make_unique<MeasurementEngine>();
+    engine->voltsCal = divisors.voltsCal;
+    engine->ampsCal = divisors.ampsCal;
+
+    enum class End { Running, Stopped, Lost, WriteFailed };
+    End end = End::Running;
+    QEventLoop loop;
+    const std::int64_t limit = options.buffers.value_or(INT64_MAX);
+    std::int64_t lines = 0;
+    std::uint64_t droppedAtStart = 0;
+    std::string row;
+    std::string writeProblem;
+    CaptureCycle* cyclePtr = nullptr;
+
+    CaptureHost host;
+    host.processBuffer = [&] {
+        engine->ProcessBuffer();
+        // Buffers dropped while measuring fell behind still took their time on the line.
+        const std::uint64_t index =
+            static_cast<std::uint64_t>(lines) + (input.droppedBuffers() - droppedAtStart);
+        row.clear();
+        appendCsvRow(row, static_cast<double>(index) * kFramesPerBuffer / kSampleRateHz, *engine);
+        if (std::fwrite(row.data(), 1, row.size(), out) != row.size() || std::fflush(out) != 0) {
+            writeProblem = std::string("writing the output failed (") + std::strerror(errno) + ")";
+            end = End::WriteFailed;
+        } else if (++lines >= limit) {
+            end = End::Stopped;
+        }
+        if (end != End::Running) {
+            cyclePtr->StopCapture();
+            loop.quit();
+        }
+    };
+    host.showLamps = [] {};
+    host.reportError = [&](const QString&, const QString&) {
+        // Only a device that stops delivering is reported while capturing.
+        if (end == End::Running) end = End::Lost;
+        loop.quit();
+    };
+    CaptureCycle cycle(input, *engine, host);
+    cyclePtr = &cycle;
+
+    const std::string unopenable = whyNotOpenable(id, names);
+    if (!unopenable.empty()) {
+        report(err, label + " did not open: " + unopenable);
+        return kExitBadInput;
+    }
+    if (!cycle.start(id)) {
+        report(err, label + " did not open: the audio system refused to start it");
+        return kExitBadInput;
+    }
+    droppedAtStart = input.droppedBuffers();
+    // The header goes out only once the device delivers to us.
+    const std::string header = csvHeader();
+    if (std::fwrite(header.data(), 1, header.size(), out) != header.size() ||
+        std::fflush(out) != 0) {
+        writeProblem = std::string("writing the output failed (") + std::strerror(errno) + ")";
+        end = End::WriteFailed;
+    }
+
+    QSocketNotifier wake(stopSignals.readFd(), QSocketNotifier::Read);
+    QObject::connect(&wake, &QSocketNotifier::activated, &loop, [&] {
+        if (!stopSignals.drain()) return;
+        if (end == End::Running) end = End::Stopped;
+        cycle.StopCapture();
+        loop.quit();
+    });
+    // A signal that came before the loop runs is still in the pipe and is seen at once.
+    if (end == End::Running) loop.exec();
+    cycle.StopCapture();
+    // The audio stream is released once control is back in an event loop, as in the window.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    switch (end) {
+        case End::Running:
+        case End::Stopped:
+            return kExitOk;
+        case End::WriteFailed:
+            report(err, writeProblem);
+            return kExitFailedPartWay;
+        case End::Lost:
+            report(err, label + " stopped delivering after " + std::to_string(lines) +
+                            " buffers; capture ended");
+            return kExitFailedPartWay;
+    }
+    return kExitOk;
+}
+
+}  // namespace acw
