@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QAudioDevice>
-#include <QAudioFormat>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMediaDevices>
@@ -13,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/HeadlessMeasure.h"
@@ -118,30 +117,39 @@ std::string deviceLabel(int id, const QStringList& names) {
     return label;
 }
 
-// Why device `id` cannot be opened, as far as can be told before trying; "" when it looks fine.
-std::string whyNotOpenable(int id, const QStringList& names) {
-    QAudioDevice device;
-    if (id == -1) {
-        device = QMediaDevices::defaultAudioInput();
-        if (device.isNull()) return "the system has no default input";
-    } else if (id >= names.size()) {
-        if (names.isEmpty()) return "no such device (no input device is listed)";
-        return "no such device (ids 0.." + std::to_string(names.size() - 1) + " are listed)";
-    } else {
-        // The capture layer took its list at construction; the system's list now is the same
-        // unless a device came or went in between, in which case the open decides alone.
-        const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
-        if (inputs.size() != names.size()) return {};
-        device = inputs.at(id);
+// Qt's own warnings (the audio backend's, for one) would break the one-line messages; while
+// headless work runs they are kept, and the first one is added to an error's reason.
+class QtMessages {
+public:
+    QtMessages() { previous_ = qInstallMessageHandler(&QtMessages::keep); }
+    ~QtMessages() { qInstallMessageHandler(previous_); }
+    QtMessages(const QtMessages&) = delete;
+    QtMessages& operator=(const QtMessages&) = delete;
+
+    // "" or "; the audio system says: <first message>".
+    static std::string note() {
+        const std::lock_guard<std::mutex> lock(mutex());
+        return first().empty() ? std::string() : "; the audio system says: " + first();
     }
-    QAudioFormat format;
-    format.setSampleRate(kSampleRateHz);
-    format.setChannelCount(2);
-    format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format))
-        return "it does not capture 16-bit stereo at 11025 frames/s";
-    return {};
-}
+
+private:
+    // Backends may warn from their own threads.
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::string& first() {
+        static std::string text;
+        return text;
+    }
+    static void keep(QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtDebugMsg || type == QtInfoMsg) return;
+        const std::lock_guard<std::mutex> lock(mutex());
+        if (first().empty()) first() = oneLine(message);
+    }
+
+    QtMessageHandler previous_ = nullptr;
+};
 
 }  // namespace
 
@@ -155,6 +163,7 @@ int runListDevices(const CommandLineOptions& options, std::FILE* out, std::FILE*
             return kExitBadInput;
         }
     }
+    const QtMessages quiet;
     const std::unique_ptr<WaveInput> input = makeWaveInput(options.demo, options.inputPath);
     const QStringList names = input->deviceNames();
     std::string text;
@@ -186,6 +195,7 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
         return kExitBadInput;
     }
 
+    const QtMessages quiet;
     AudioDeviceInput input;
     const QStringList names = input.deviceNames();
     const std::string label = deviceLabel(id, names);
@@ -223,21 +233,23 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
         }
     };
     host.showLamps = [] {};
-    host.reportError = [&](const QString&, const QString&) {
+    std::string lostReason;
+    host.reportError = [&](const QString&, const QString&, const QString&) {
         // Only a device that stops delivering is reported while capturing.
-        if (end == End::Running) end = End::Lost;
+        if (end != End::Running) return;
+        end = End::Lost;
+        lostReason =
+            input.problem().isEmpty() ? "no sound arrived for 3 s" : oneLine(input.problem());
         loop.quit();
     };
     CaptureCycle cycle(input, *engine, host);
     cyclePtr = &cycle;
 
-    const std::string unopenable = whyNotOpenable(id, names);
-    if (!unopenable.empty()) {
-        report(err, label + " did not open: " + unopenable);
-        return kExitBadInput;
-    }
     if (!cycle.start(id)) {
-        report(err, label + " did not open: the audio system refused to start it");
+        std::string reason =
+            input.problem().isEmpty() ? "the audio system refused it" : oneLine(input.problem());
+        if (id >= names.size()) reason += " (see --list-devices)";
+        report(err, label + " did not open: " + reason + QtMessages::note());
         return kExitBadInput;
     }
     droppedAtStart = input.droppedBuffers();
@@ -270,8 +282,8 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
             report(err, writeProblem);
             return kExitFailedPartWay;
         case End::Lost:
-            report(err, label + " stopped delivering after " + std::to_string(lines) +
-                            " buffers; capture ended");
+            report(err,
+                   label + " stopped after " + std::to_string(lines) + " buffers: " + lostReason);
             return kExitFailedPartWay;
     }
     return kExitOk;
