@@ -360,6 +360,9 @@ TEST(Cli, BadInputIsRefusedBeforeAnyOutput) {
         {{"--measure", "--input", good, "--buffers", "many"}, "--buffers", "bad value"},
         {{"--measure", "--input"}, "--input", "needs a value"},
         {{"--measure", "--demo"}, "--buffers", "needs"},
+        {{"--measure", "--device", "0", "--input", good}, "--device", "cannot be used together"},
+        {{"--measure", "--device", "x"}, "--device", "bad value"},
+        {{"--measure", "--device", "0", "--settings", noSettings}, noSettings, "not found"},
     };
     for (const Case& c : cases) {
         const RunResult r = run(folder, c.arguments);
@@ -381,6 +384,29 @@ TEST(Cli, FailedOutputIsReportedNotHidden) {
     const RunResult r = run(folder, {"--measure", "--input", rec.path}, "/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("writing the output failed"), std::string::npos) << r.err;
+}
+
+// With --demo or --input the list is that single source, named as the window names it.
+TEST(Cli, DeviceListOfASingleSource) {
+    TempFolder folder;
+    const RunResult demo = run(folder, {"--list-devices", "--demo"});
+    EXPECT_EQ(demo.status, 0) << demo.err;
+    EXPECT_EQ(demo.out, "0 Demo adaptor\n");
+    EXPECT_EQ(demo.err, "");
+
+    // The recording is listed by its file name, cut to 31 characters.
+    SineRecording rec(folder, SF_FORMAT_PCM_16, "a-rather-long-name-for-a-bench-recording.wav");
+    const RunResult file = run(folder, {"--list-devices", "--input", rec.path});
+    EXPECT_EQ(file.status, 0) << file.err;
+    EXPECT_EQ(file.out, "0 a-rather-long-name-for-a-bench-\n");
+
+    // A recording the window would refuse is refused here too.
+    const std::string missing = folder.file("gone.wav");
+    const RunResult bad = run(folder, {"--list-devices", "--input", missing});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(lines(bad.err).size(), 1u) << bad.err;
+    EXPECT_NE(bad.err.find(missing), std::string::npos) << bad.err;
 }
 
 TEST(Cli, HelpAndVersionSucceed) {

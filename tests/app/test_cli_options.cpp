@@ -41,6 +41,28 @@ TEST(CommandLineParse, WithoutMeasureTheWindowKeepsTheSourceOptions) {
     EXPECT_EQ(parse({"--measure", "--help", "--no-such-option"}).options.action, Action::Help);
 }
 
+TEST(CommandLineParse, LiveMeasuringAndTheDeviceListTakeTheirSources) {
+    const auto live = parse({"--device", "2", "--measure"});
+    ASSERT_TRUE(live.ok()) << live.error;
+    EXPECT_EQ(live.options.action, Action::Measure);
+    EXPECT_EQ(live.options.device.value_or(-9), 2);
+    EXPECT_TRUE(live.options.measuresLive());
+    EXPECT_FALSE(live.options.buffers.has_value()) << "a live run may go on until Ctrl-C";
+
+    const auto byDefault = parse({"--measure", "--device=-1", "--buffers", "5", "--settings=s"});
+    ASSERT_TRUE(byDefault.ok()) << byDefault.error;
+    EXPECT_EQ(byDefault.options.device.value_or(-9), -1);
+    EXPECT_EQ(byDefault.options.buffers.value_or(0), 5);
+    EXPECT_FALSE(parse({"--measure", "--demo", "--buffers", "1"}).options.measuresLive());
+
+    EXPECT_EQ(parse({"--list-devices"}).options.action, Action::ListDevices);
+    const auto list = parse({"--input", "rec.wav", "--list-devices"});
+    ASSERT_TRUE(list.ok()) << list.error;
+    EXPECT_EQ(list.options.action, Action::ListDevices);
+    EXPECT_EQ(list.options.inputPath.value_or(""), "rec.wav");
+    EXPECT_TRUE(parse({"--list-devices", "--demo"}).options.demo);
+}
+
 TEST(CommandLineParse, RefusesBadArgumentsWithAOneLineReason) {
     struct Case {
         std::vector<std::string> arguments;
@@ -56,13 +78,26 @@ TEST(CommandLineParse, RefusesBadArgumentsWithAOneLineReason) {
         {{"--measure", "--demo", "--buffers", "-3"}, "--buffers: bad value '-3'"},
         {{"--measure", "--demo", "--buffers", "7x"}, "--buffers: bad value '7x'"},
         {{"--measure", "--demo", "--buffers", "99999999999999999999"}, "--buffers: bad value"},
-        {{"--measure"}, "--measure needs --input FILE or --demo"},
+        {{"--measure"}, "--measure needs --input FILE, --demo or --device N"},
         {{"--measure", "--demo"}, "--measure --demo needs --buffers N"},
         {{"--measure", "--demo", "--input", "a.wav", "--buffers", "1"}, "cannot be used together"},
         {{"--buffers", "4"}, "--buffers is used only with --measure"},
         {{"--measure", "--input", "a.wav", "--input", "b.wav"}, "--input given more than once"},
         {{"--measure=yes", "--demo"}, "--measure takes no value"},
         {{"--settings"}, "--settings needs a value"},
+        {{"--measure", "--device", "-2"}, "--device: bad value '-2'"},
+        {{"--measure", "--device", "1.5"}, "--device: bad value '1.5'"},
+        {{"--measure", "--device", "4294967296"}, "--device: bad value"},
+        {{"--measure", "--device="}, "--device: bad value ''"},
+        {{"--measure", "--device", "0", "--input", "a.wav"}, "--device and --input cannot"},
+        {{"--measure", "--demo", "--device", "0", "--buffers", "1"}, "--device and --demo cannot"},
+        {{"--device", "0"}, "--device is used only with --measure"},
+        {{"--list-devices", "--device", "0"}, "--device is used only with --measure"},
+        {{"--list-devices", "--buffers", "2"}, "--buffers is used only with --measure"},
+        {{"--list-devices", "--settings", "w.ini"}, "--settings is not used with --list-devices"},
+        {{"--measure", "--list-devices", "--demo", "--buffers", "1"},
+         "--measure and --list-devices cannot be used together"},
+        {{"--list-devices", "--demo", "--input", "a.wav"}, "cannot be used together"},
     };
     for (const Case& c : cases) {
         const auto p = parse(c.arguments);
