@@ -270,6 +270,31 @@ TEST(RecordingInput, FileCutShortWhilePlayingStopsTheCaptureWithTheReason) {
     }
 }
 
+// Another recording renamed over the one playing (a re-export from an audio editor): the open
+// file keeps playing whole, from the content it had, without a loss or a mixed block.
+TEST(RecordingInput, FileReplacedWhilePlayingKeepsPlayingTheOpenRecording) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("line.wav");
+    const QString other = dir.filePath("other.wav");
+    writeWav(path, 2 * 4096);
+    writeWav(other, 4096, 11025, 1);  // mono: it would not even open
+    RecordingInput input(path.toStdString());
+    ASSERT_TRUE(input.open(0, WaveFormat::stereoPcm11025()));
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(other, path));
+    Collector c(input);
+    input.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.blocks.size() >= 3; }, 10000));
+    input.close();
+    EXPECT_EQ(c.lost, 0);
+    const int firstFrame[] = {0, 4096, 0};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(c.blocks[i][0], static_cast<std::int16_t>(firstFrame[i])) << i;
+        EXPECT_EQ(c.blocks[i][8191], static_cast<std::int16_t>(-(firstFrame[i] + 4095))) << i;
+    }
+}
+
 TEST(WaveInputFactory, ChoosesTheSourceFromTheOptions) {
     auto recording = makeWaveInput(false, std::string("/nonexistent/line.wav"));
     EXPECT_NE(dynamic_cast<RecordingInput*>(recording.get()), nullptr);
