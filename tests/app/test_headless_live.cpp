@@ -1,0 +1,488 @@
+// Runs the real program against a private PulseAudio daemon whose pipe source is fed a generated
+// recording in real time: the device list, live measuring compared with measuring the same
+// recording headless, the buffer limit, Ctrl-C and SIGTERM, a line going quiet and a bad device
+// id. Everything the daemon and the program write stays in a temporary folder.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "../capture/RecordingTestSupport.h"
+
+extern char** environ;
+
+namespace acw {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TempFolder;
+
+TempFolder* gFolder = nullptr;
+
+std::string fifoPath() { return gFolder->file("run/line-in.fifo"); }
+std::string socketPath() { return gFolder->file("run/native"); }
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> result;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, ',');) result.push_back(field);
+    return result;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// The private daemon, started once for the suite; it dies with the test process.
+class Daemon {
+public:
+    bool start(std::string* why) {
+        if (pid_ > 0) return true;
+        const char* candidates[] = {"/usr/bin/pulseaudio", "/usr/local/bin/pulseaudio"};
+        std::string exe;
+        for (const char* c : candidates) {
+            if (::access(c, X_OK) == 0) exe = c;
+        }
+        if (exe.empty()) {
+            *why = "pulseaudio is not installed";
+            return false;
+        }
+        std::vector<std::string> args{
+            exe,
+            "-n",
+            "--daemonize=no",
+            "--system=no",
+            "--use-pid-file=no",
+            "--exit-idle-time=-1",
+            "--disable-shm=yes",
+            "--log-target=stderr",
+            "-L",
+            "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath(),
+            "-L",
+            "module-pipe-source source_name=acw_line_in file=" + fifoPath() +
+                " format=s16le rate=11025 channels=2",
+        };
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string log = gFolder->file("pulseaudio.log");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            if (fd >= 0) {
+                ::dup2(fd, 1);
+                ::dup2(fd, 2);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        if (pid_ < 0) {
+            *why = "fork failed";
+            return false;
+        }
+        const bool up = waitFor(
+            [] {
+                return std::filesystem::exists(socketPath()) && std::filesystem::exists(fifoPath());
+            },
+            20s);
+        if (!up) {
+            *why = "pulseaudio did not come up: " + slurp(log);
+            stop();
+            return false;
+        }
+        std::this_thread::sleep_for(200ms);
+        return true;
+    }
+
+    void stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+Daemon* gDaemon = nullptr;
+
+// Throws away whatever an earlier test left in the pipe, so that a run hears only its own line.
+void drainFifo() {
+    const int fd = ::open(fifoPath().c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return;
+    char bytes[65536];
+    while (::read(fd, bytes, sizeof bytes) > 0) {
+    }
+    ::close(fd);
+}
+
+// Writes the recording's frames into the pipe source at 11025 frames per second, in chunks of 512
+// frames on an absolute schedule, until stopped or paused.
+class FifoWriter {
+public:
+    explicit FifoWriter(const std::vector<std::int16_t>& values) : values_(values) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~FifoWriter() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    // The line goes quiet without the writer leaving.
+    void pause() { paused_ = true; }
+
+private:
+    void run() {
+        const int fd = ::open(fifoPath().c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0) return;
+        constexpr std::size_t kChunkFrames = 512;
+        const auto t0 = std::chrono::steady_clock::now();
+        const std::size_t frames = values_.size() / 2;
+        for (std::size_t frame = 0; !stop_ && frame < frames;) {
+            if (paused_) {
+                std::this_thread::sleep_for(20ms);
+                continue;
+            }
+            const std::size_t n = std::min(kChunkFrames, frames - frame);
+            const auto* p = reinterpret_cast<const char*>(values_.data() + 2 * frame);
+            std::size_t left = n * 4;
+            while (left > 0 && !stop_) {
+                const ssize_t w = ::write(fd, p, left);
+                if (w > 0) {
+                    p += w;
+                    left -= static_cast<std::size_t>(w);
+                } else if (w < 0 && errno == EAGAIN) {
+                    pollfd pfd{fd, POLLOUT, 0};
+                    ::poll(&pfd, 1, 50);
+                } else {
+                    stop_ = true;
+                }
+            }
+            frame += n;
+            std::this_thread::sleep_until(t0 + std::chrono::microseconds(frame * 1000000 / 11025));
+        }
+        ::close(fd);
+    }
+
+    const std::vector<std::int16_t>& values_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> paused_{false};
+    std::thread thread_;
+};
+
+// The program running in the background, its output in files.
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& arguments, const std::string& name = "run") {
+        outPath_ = gFolder->file(name + ".out");
+        errPath_ = gFolder->file(name + ".err");
+        std::vector<std::string> args{ACW_PROGRAM};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&pid_, ACW_PROGRAM, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Program() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    std::string out() const { return slurp(outPath_); }
+    std::string err() const { return slurp(errPath_); }
+    // CSV lines after the header.
+    std::size_t rows() const {
+        const auto all = lines(out());
+        return all.empty() ? 0 : all.size() - 1;
+    }
+    bool waitForRows(std::size_t n, std::chrono::milliseconds limit) const {
+        return waitFor([&] { return rows() >= n; }, limit);
+    }
+    bool waitForHeader(std::chrono::milliseconds limit) const {
+        return waitFor([&] { return !out().empty() || finished(); }, limit);
+    }
+    void signal(int signo) const { ::kill(pid_, signo); }
+
+    // The exit status (128 + signal when killed); -1 when it did not end within `limit`.
+    int wait(std::chrono::milliseconds limit) {
+        waitFor([&] { return finished(); }, limit);
+        return status_.value_or(-1);
+    }
+
+private:
+    bool finished() const {
+        if (status_) return true;
+        int status = 0;
+        if (pid_ <= 0) {
+            status_ = -1;
+        } else if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return status_.has_value();
+    }
+
+    pid_t pid_ = -1;
+    mutable std::optional<int> status_;
+    std::string outPath_;
+    std::string errPath_;
+};
+
+// The demo adaptor's line: 120 V, 5 A, PF 0.85, with noise, so that no two stretches of it are
+// alike and a captured buffer can be found in it.
+const std::vector<std::int16_t>& line() {
+    static const std::vector<std::int16_t> values =
+        test::synthesise(SyntheticSignal::demoAdaptor(), 40 * 4096);
+    return values;
+}
+
+// The ids of the sources the program lists, checked for their form.
+std::vector<std::string> listedNames() {
+    Program list({"--list-devices"}, "list");
+    EXPECT_EQ(list.wait(30s), 0) << list.err();
+    std::vector<std::string> names;
+    for (const std::string& entry : lines(list.out())) {
+        const std::size_t blank = entry.find(' ');
+        EXPECT_NE(blank, std::string::npos) << entry;
+        if (blank == std::string::npos) break;
+        EXPECT_EQ(entry.substr(0, blank), std::to_string(names.size())) << "ids count from 0";
+        names.push_back(entry.substr(blank + 1));
+    }
+    return names;
+}
+
+class HeadlessLive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!gDaemon->start(&why)) GTEST_SKIP() << "live measuring test skipped: " << why;
+        drainFifo();
+        const std::vector<std::string> names = listedNames();
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            EXPECT_LE(names[i].size(), 31u) << names[i];
+            if (names[i].rfind("Unix FIFO source", 0) == 0) pipeId = std::to_string(i);
+        }
+        ASSERT_FALSE(pipeId.empty()) << "the pipe source is not listed";
+    }
+
+    std::string pipeId;
+};
+
+// The offset in the line where a buffer with these uncalibrated volts and amps begins: the sums
+// run over frames 1..4095 of the buffer, as the engine's do. Every offset that matches to the
+// printed digits is returned.
+std::vector<std::size_t> offsetsOf(double volts, double amps) {
+    const auto& v = line();
+    const std::size_t frames = v.size() / 2;
+    std::vector<std::int64_t> sumV(frames + 1, 0), sumA(frames + 1, 0);
+    for (std::size_t f = 0; f < frames; ++f) {
+        sumV[f + 1] = sumV[f] + std::int64_t{v[2 * f]} * v[2 * f];
+        sumA[f + 1] = sumA[f] + std::int64_t{v[2 * f + 1]} * v[2 * f + 1];
+    }
+    const double vScale = 750.0 / 32767.0, aScale = 75.0 / 32767.0;
+    std::vector<std::size_t> found;
+    for (std::size_t k = 0; k + 4096 <= frames; ++k) {
+        const double vk =
+            std::sqrt(static_cast<double>(sumV[k + 4096] - sumV[k + 1]) / 8190) * vScale;
+        const double ak =
+            std::sqrt(static_cast<double>(sumA[k + 4096] - sumA[k + 1]) / 8190) * aScale;
+        if (std::fabs(vk - volts) <= volts * 2e-8 && std::fabs(ak - amps) <= amps * 2e-8)
+            found.push_back(k);
+    }
+    return found;
+}
+
+// Measures the line from frame `offset` on, headless, as a recording: the CSV lines.
+std::vector<std::string> measuredFrom(std::size_t offset, std::size_t buffers) {
+    const auto& v = line();
+    const std::string path = gFolder->file("from-" + std::to_string(offset) + ".wav");
+    EXPECT_TRUE(test::writeWav(path, std::vector<std::int16_t>(v.begin() + 2 * offset, v.end())));
+    Program reference({"--measure", "--input", path, "--buffers", std::to_string(buffers)},
+                      "reference");
+    EXPECT_EQ(reference.wait(60s), 0) << reference.err();
+    return lines(reference.out());
+}
+
+TEST_F(HeadlessLive, MeasuresTheLiveLineExactlyLikeTheSameRecording) {
+    constexpr std::size_t kBuffers = 6;
+    Program live({"--measure", "--device", pipeId, "--buffers", std::to_string(kBuffers)});
+    ASSERT_TRUE(live.waitForHeader(30s));
+    FifoWriter writer(line());
+    ASSERT_EQ(live.wait(60s), 0) << live.err();
+    writer.stop();
+    EXPECT_EQ(live.err(), "");
+    const std::vector<std::string> got = lines(live.out());
+    ASSERT_EQ(got.size(), kBuffers + 1) << live.out();
+    EXPECT_EQ(got[0], "time_s,volts,amps,hz,watts,va,pf,v_cf,a_cf,volts_lock,amps_lock");
+
+    const auto first = fields(got[1]);
+    ASSERT_EQ(first.size(), 11u);
+    const std::vector<std::size_t> offsets = offsetsOf(std::stod(first[1]), std::stod(first[2]));
+    ASSERT_FALSE(offsets.empty()) << "the first buffer is not a stretch of the line: " << got[1];
+
+    // Each line's time tells which buffer of the stream it is; a buffer dropped because the
+    // machine fell behind leaves a gap, and then the averaged readings may differ.
+    std::vector<std::size_t> index;
+    for (std::size_t i = 1; i < got.size(); ++i) {
+        const double t = std::stod(fields(got[i])[0]);
+        index.push_back(static_cast<std::size_t>(std::lround(t * 11025.0 / 4096.0)));
+    }
+    EXPECT_EQ(index[0], 0u);
+    const bool contiguous = index.back() == kBuffers - 1;
+
+    bool matched = false;
+    for (std::size_t offset : offsets) {
+        const std::vector<std::string> expected = measuredFrom(offset, index.back() + 1);
+        ASSERT_EQ(expected.size(), index.back() + 2);
+        if (contiguous) {
+            matched = got == expected;
+        } else {
+            // The readings of a buffer alone (volts, amps, watts, VA, PF) still agree.
+            matched = true;
+            for (std::size_t i = 0; i < index.size(); ++i) {
+                const auto a = fields(got[i + 1]), b = fields(expected[index[i] + 1]);
+                matched = matched && a[0] == b[0] &&
+                          std::equal(a.begin() + 1, a.begin() + 3, b.begin() + 1) &&
+                          std::equal(a.begin() + 4, a.begin() + 7, b.begin() + 4);
+            }
+        }
+        if (matched) break;
+        if (offsets.size() == 1) {
+            EXPECT_EQ(got, expected);
+        }
+    }
+    EXPECT_TRUE(matched) << live.out();
+    // The demo line's readings.
+    const auto last = fields(got.back());
+    EXPECT_NEAR(std::stod(last[1]), 120.0, 2.0);
+    EXPECT_NEAR(std::stod(last[2]), 5.0, 0.1);
+    EXPECT_NEAR(std::stod(last[6]), 0.85, 0.01);
+    EXPECT_NEAR(std::stod(last[3]), 60.0, 0.2);
+}
+
+// Ctrl-C and SIGTERM end the run cleanly: status 0, every line printed so far complete.
+TEST_F(HeadlessLive, StopSignalsEndCleanlyWithEverythingFlushed) {
+    for (const int signo : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signo == SIGINT ? "SIGINT" : "SIGTERM");
+        drainFifo();
+        // The system's default input is the pipe source, the only one.
+        Program live({"--measure", "--device", signo == SIGINT ? pipeId : "-1"});
+        ASSERT_TRUE(live.waitForHeader(30s));
+        FifoWriter writer(line());
+        ASSERT_TRUE(live.waitForRows(3, 30s)) << live.err();
+        live.signal(signo);
+        EXPECT_EQ(live.wait(30s), 0) << live.err();
+        writer.stop();
+        EXPECT_EQ(live.err(), "");
+        const std::string out = live.out();
+        ASSERT_FALSE(out.empty());
+        EXPECT_EQ(out.back(), '\n');
+        const auto all = lines(out);
+        EXPECT_GE(all.size(), 4u);
+        for (const std::string& row : all) EXPECT_EQ(fields(row).size(), 11u) << row;
+    }
+}
+
+TEST_F(HeadlessLive, LineGoingQuietEndsWithAnErrorAfterThePrintedLines) {
+    Program live({"--measure", "--device", pipeId});
+    ASSERT_TRUE(live.waitForHeader(30s));
+    FifoWriter writer(line());
+    ASSERT_TRUE(live.waitForRows(2, 30s)) << live.err();
+    writer.pause();
+    EXPECT_EQ(live.wait(30s), 1) << live.err();
+    writer.stop();
+    const auto errLines = lines(live.err());
+    ASSERT_EQ(errLines.size(), 1u) << live.err();
+    EXPECT_EQ(errLines[0].rfind("ac-wattmeter: sound card " + pipeId + " 'Unix FIFO source", 0), 0u)
+        << errLines[0];
+    EXPECT_NE(errLines[0].find("stopped after"), std::string::npos) << errLines[0];
+    EXPECT_NE(errLines[0].find("no sound arrived for 3 s"), std::string::npos) << errLines[0];
+    const std::string out = live.out();
+    EXPECT_EQ(out.back(), '\n');
+    for (const std::string& row : lines(out)) EXPECT_EQ(fields(row).size(), 11u) << row;
+}
+
+TEST_F(HeadlessLive, UnknownDeviceIsRefusedBeforeAnyOutput) {
+    Program live({"--measure", "--device", "7", "--buffers", "1"});
+    EXPECT_EQ(live.wait(30s), 2);
+    EXPECT_EQ(live.out(), "");
+    const auto errLines = lines(live.err());
+    ASSERT_EQ(errLines.size(), 1u) << live.err();
+    EXPECT_EQ(errLines[0],
+              "ac-wattmeter: sound card 7 did not open: there is no audio input number 7 (see "
+              "--list-devices)");
+}
+
+}  // namespace
+}  // namespace acw
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    acw::test::TempFolder folder;
+    if (folder.path().empty()) return 1;
+    acw::gFolder = &folder;
+    std::filesystem::create_directories(folder.file("run"));
+    std::filesystem::create_directories(folder.file("home"));
+    std::filesystem::permissions(folder.file("run"), std::filesystem::perms::owner_all);
+    // The daemon, the client library and the program keep every file in the temporary folder.
+    ::setenv("XDG_RUNTIME_DIR", folder.file("run").c_str(), 1);
+    ::setenv("PULSE_RUNTIME_PATH", folder.file("run/pulse").c_str(), 1);
+    ::setenv("PULSE_STATE_PATH", folder.file("run/state").c_str(), 1);
+    ::setenv("HOME", folder.file("home").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", folder.file("home/.config").c_str(), 1);
+    ::setenv("PULSE_SERVER", ("unix:" + acw::socketPath()).c_str(), 1);
+    ::setenv("PULSE_COOKIE", folder.file("home/cookie").c_str(), 1);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+
+    ::testing::InitGoogleTest(&argc, argv);
+    acw::Daemon daemon;
+    acw::gDaemon = &daemon;
+    const int rc = RUN_ALL_TESTS();
+    daemon.stop();
+    return rc;
+}
