@@ -208,8 +208,10 @@ private:
 // The program running in the background, its output in files.
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& arguments, const std::string& name = "run") {
-        outPath_ = gFolder->file(name + ".out");
+    // stdout goes to `stdoutPath` when given (e.g. /dev/full), else to a file of the folder.
+    explicit Program(const std::vector<std::string>& arguments, const std::string& name = "run",
+                     const std::string& stdoutPath = "") {
+        outPath_ = stdoutPath.empty() ? gFolder->file(name + ".out") : stdoutPath;
         errPath_ = gFolder->file(name + ".err");
         std::vector<std::string> args{ACW_PROGRAM};
         args.insert(args.end(), arguments.begin(), arguments.end());
@@ -447,7 +449,7 @@ TEST_F(HeadlessLive, LineGoingQuietEndsWithAnErrorAfterThePrintedLines) {
     for (const std::string& row : lines(out)) EXPECT_EQ(fields(row).size(), 11u) << row;
 }
 
-TEST_F(HeadlessLive, UnknownDeviceIsRefusedBeforeAnyOutput) {
+TEST_F(HeadlessLive, UnknownDeviceOrUnwritableOutputIsReported) {
     Program live({"--measure", "--device", "7", "--buffers", "1"});
     EXPECT_EQ(live.wait(30s), 2);
     EXPECT_EQ(live.out(), "");
@@ -456,6 +458,12 @@ TEST_F(HeadlessLive, UnknownDeviceIsRefusedBeforeAnyOutput) {
     EXPECT_EQ(errLines[0],
               "ac-wattmeter: sound card 7 did not open: there is no audio input number 7 (see "
               "--list-devices)");
+
+    if (!std::filesystem::exists("/dev/full")) return;
+    Program full({"--measure", "--device", pipeId}, "full", "/dev/full");
+    EXPECT_EQ(full.wait(30s), 1);
+    EXPECT_NE(full.err().find("ac-wattmeter: writing the output failed"), std::string::npos)
+        << full.err();
 }
 
 }  // namespace
