@@ -71,12 +71,8 @@ class Daemon {
 public:
     bool start(std::string* why) {
         if (pid_ > 0) return true;
-        const char* candidates[] = {"/usr/bin/pulseaudio", "/usr/local/bin/pulseaudio"};
-        std::string exe;
-        for (const char* c : candidates) {
-            if (::access(c, X_OK) == 0) exe = c;
-        }
-        if (exe.empty()) {
+        const std::string exe = "/usr/bin/pulseaudio";
+        if (::access(exe.c_str(), X_OK) != 0) {
             *why = "pulseaudio is not installed";
             return false;
         }
@@ -394,9 +390,6 @@ TEST_F(HeadlessLive, MeasuresTheLiveLineExactlyLikeTheSameRecording) {
             }
         }
         if (matched) break;
-        if (offsets.size() == 1) {
-            EXPECT_EQ(got, expected);
-        }
     }
     EXPECT_TRUE(matched) << live.out();
     // The demo line's readings.
