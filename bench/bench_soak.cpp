@@ -223,9 +223,10 @@ void BM_SoakDemoAdaptorWithWindow(benchmark::State& state) {
             }
         };
         host.showLamps = [&] { window.showLamps(); };
-        host.reportError = [&](const QString&, const QString& text) {
+        host.reportError = [&](const QString&, const QString& text, const QString& advice) {
             ++errors;
-            std::fprintf(stderr, "soak: %s\n", text.toLocal8Bit().constData());
+            std::fprintf(stderr, "soak: %s %s\n", text.toLocal8Bit().constData(),
+                         advice.toLocal8Bit().constData());
             loop.quit();
         };
         cycle = std::make_unique<acw::CaptureCycle>(input, engine, host);
