@@ -160,6 +160,7 @@ TEST_F(LifecycleTest, ReadOnlySettingsFileIsReportedAndWrittenOnRetry) {
     writeAll(path, kFirstRunFile);
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
     const ObeyFilePermissions asAUser;
+    if (!asAUser.obeyed()) GTEST_SKIP() << "permission bits do not apply to this process";
     WindowRun run(path);
     run.engine().voltsCal = 2.5;
     run.onSaveFailure = [&] {

@@ -99,6 +99,7 @@ TEST(SettingsStore, LockedFilesAndFoldersAreLeftAsTheyWere) {
 
     {
         const ObeyFilePermissions asAUser;
+        if (!asAUser.obeyed()) GTEST_SKIP() << "permission bits do not apply to this process";
         const struct {
             QString path;
             QString reason;

@@ -30,6 +30,10 @@ public:
     ObeyFilePermissions(const ObeyFilePermissions&) = delete;
     ObeyFilePermissions& operator=(const ObeyFilePermissions&) = delete;
 
+    // False when the tests run as root and the capabilities could not be dropped (permission
+    // bits then do not apply, and tests of locked files must be skipped).
+    bool obeyed() const { return active_ || ::geteuid() != 0; }
+
 private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};

@@ -120,6 +120,7 @@ TEST(BmpFile, RefusedPlacesAreLeftAsTheyWere) {
     const QString missing = dir.filePath("no such folder");
 
     const test::ObeyFilePermissions asAUser;
+    if (!asAUser.obeyed()) GTEST_SKIP() << "permission bits do not apply to this process";
     const struct {
         QString path;
         QString reason;
