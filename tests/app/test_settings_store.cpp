@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <csignal>
 
 #include "../common/FileFaults.h"
 #include "app/SettingsStore.h"
@@ -58,22 +56,18 @@ TEST(SettingsStore, WriteFailingAtAnyByteLeavesTheOldFileWhole) {
     const SettingsStore store(path);
     const std::size_t size = writeSettingsText(kSample).size();
 
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit unlimited{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
     for (std::size_t limit = 0; limit < size; ++limit) {
-        rlimit small = unlimited;
-        small.rlim_cur = limit;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
         QString reason;
-        const bool written = store.save(kSample, &reason);
-        setrlimit(RLIMIT_FSIZE, &unlimited);
+        bool written = false;
+        {
+            const FileSizeLimit full(limit);
+            written = store.save(kSample, &reason);
+        }
         EXPECT_FALSE(written) << limit;
-        EXPECT_FALSE(reason.isEmpty()) << limit;
+        EXPECT_EQ(reason, "File too large") << limit;
         EXPECT_EQ(readAll(path), old) << limit;
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"wattmeter.ini"}) << limit;
     }
-    std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(store.save(kSample));
     EXPECT_EQ(readAll(path), QByteArray::fromStdString(writeSettingsText(kSample)));
 }
