@@ -234,12 +234,15 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
     };
     host.showLamps = [] {};
     std::string lostReason;
+    // Called when the device stops delivering (and when START fails, which is handled below
+    // from the result of start()).
     host.reportError = [&](const QString&, const QString&, const QString&) {
-        // Only a device that stops delivering is reported while capturing.
         if (end != End::Running) return;
         end = End::Lost;
         lostReason =
-            input.problem().isEmpty() ? "no sound arrived for 3 s" : oneLine(input.problem());
+            input.problem().isEmpty()
+                ? "no sound arrived for " + std::to_string(cyclePtr->watchdogMs() / 1000) + " s"
+                : oneLine(input.problem());
         loop.quit();
     };
     CaptureCycle cycle(input, *engine, host);
@@ -253,7 +256,7 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
         return kExitBadInput;
     }
     droppedAtStart = input.droppedBuffers();
-    // The header goes out only once the device delivers to us.
+    // The header goes out only once the device is open and capturing.
     const std::string header = csvHeader();
     if (std::fwrite(header.data(), 1, header.size(), out) != header.size() ||
         std::fflush(out) != 0) {
