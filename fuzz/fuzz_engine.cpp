@@ -6,12 +6,15 @@
 // Input layout: bytes 0..7 and 8..15 are the bit patterns of voltsCal and ampsCal (inputs whose
 // divisors are zero or not finite are skipped: calibration never stores them); byte 16 chooses
 // the run (bits 0-1: one to four buffers; bit 2: fill every frame the engine reads, not only the
-// 4096 the capture delivers; bit 3: no START before the first buffer); the rest are the samples,
+// 4096 the capture delivers; bit 3: no START before the first buffer; bit 4: both divisors
+// return to 1.0 after the first buffer, as during a calibration); the rest are the samples,
 // little-endian, repeated as often as the buffers need.
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -57,11 +60,29 @@ void checkReadings(const acw::MeasurementEngine& e) {
 
     const acw::ReadoutTexts& r = e.readouts;
     ACW_FUZZ_CHECK(r.label57 == "V" && r.label54 == "A");
-    for (const std::string* text : {&r.label36, &r.label37, &r.label7, &r.label35, &r.label8,
-                                    &r.label41, &r.label40, &r.label42, &r.label3, &r.label5}) {
-        if (!showsNumber(*text)) {
-            std::fprintf(stderr, "readout \"%s\"\n", text->c_str());
-            ACW_FUZZ_CHECK(showsNumber(*text));
+    const struct {
+        const std::string& text;
+        double reading;
+        int decimals;
+    } shown[] = {{r.label36, e.averageFrequency, 1},
+                 {r.label37, e.voltsRms, 3},
+                 {r.label7, e.voltsRms, 1},
+                 {r.label35, e.ampsRms, 3},
+                 {r.label8, e.ampsRms, 2},
+                 {r.label41, e.voltAmps, 3},
+                 {r.label40, e.watts, 3},
+                 {r.label42, e.powerFactor, 3},
+                 {r.label3, e.voltsCrest, 3},
+                 {r.label5, e.ampsCrest, 3}};
+    for (const auto& s : shown) {
+        // The text is the reading rounded to the readout's decimals.
+        const bool number = showsNumber(s.text);
+        const double value = number ? std::strtod(s.text.c_str(), nullptr) : 0.0;
+        const double tolerance =
+            0.5 * std::pow(10.0, -s.decimals) * (1 + 1e-9) + std::fabs(s.reading) * 1e-15;
+        if (!number || std::fabs(value - s.reading) > tolerance) {
+            std::fprintf(stderr, "readout \"%s\" for %.17g\n", s.text.c_str(), s.reading);
+            ACW_FUZZ_CHECK(false);
         }
     }
 }
@@ -89,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int buffers = 1 + (run & 3);
     const bool everyFrame = (run & 4) != 0;
     const bool start = (run & 8) == 0;
+    const bool calibrating = (run & 16) != 0;
     const std::uint8_t* samples = data + kHeaderBytes;
     const std::size_t sampleCount = (size - kHeaderBytes) / 2;
 
@@ -119,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         e.ProcessBuffer();
         checkReadings(e);
         if (moderate) checkPhysics(e);
+        if (calibrating) e.voltsCal = e.ampsCal = 1.0;
     }
     return 0;
 }
