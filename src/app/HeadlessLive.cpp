@@ -117,14 +117,15 @@ std::string deviceLabel(int id, const QStringList& names) {
     return label;
 }
 
-// Qt's own warnings (the audio backend's, for one) would break the one-line messages; while
-// headless work runs they are kept, and the first one is added to an error's reason.
+// Qt's own warnings (the audio backend's, for one, also from its own threads and while the
+// program ends) would break the one-line messages: from the first headless call on they are kept
+// instead of printed, and the first one is added to an error's reason.
 class QtMessages {
 public:
-    QtMessages() { previous_ = qInstallMessageHandler(&QtMessages::keep); }
-    ~QtMessages() { qInstallMessageHandler(previous_); }
-    QtMessages(const QtMessages&) = delete;
-    QtMessages& operator=(const QtMessages&) = delete;
+    static void keepFromNowOn() {
+        static const bool installed = (qInstallMessageHandler(&QtMessages::keep), true);
+        (void)installed;
+    }
 
     // "" or "; the audio system says: <first message>".
     static std::string note() {
@@ -133,22 +134,20 @@ public:
     }
 
 private:
-    // Backends may warn from their own threads.
+    // Never destroyed: a backend thread may still warn while the program ends.
     static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
+        static auto* m = new std::mutex;
+        return *m;
     }
     static std::string& first() {
-        static std::string text;
-        return text;
+        static auto* text = new std::string;
+        return *text;
     }
     static void keep(QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtDebugMsg || type == QtInfoMsg) return;
         const std::lock_guard<std::mutex> lock(mutex());
         if (first().empty()) first() = oneLine(message);
     }
-
-    QtMessageHandler previous_ = nullptr;
 };
 
 }  // namespace
@@ -163,7 +162,7 @@ int runListDevices(const CommandLineOptions& options, std::FILE* out, std::FILE*
             return kExitBadInput;
         }
     }
-    const QtMessages quiet;
+    QtMessages::keepFromNowOn();
     const std::unique_ptr<WaveInput> input = makeWaveInput(options.demo, options.inputPath);
     const QStringList names = input->deviceNames();
     std::string text;
@@ -195,7 +194,7 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
         return kExitBadInput;
     }
 
-    const QtMessages quiet;
+    QtMessages::keepFromNowOn();
     AudioDeviceInput input;
     const QStringList names = input.deviceNames();
     const std::string label = deviceLabel(id, names);

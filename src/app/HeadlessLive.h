@@ -7,7 +7,13 @@
 namespace acw {
 
 // Headless work that needs the capture layer (Qt Core and Multimedia, no widgets). Both calls
-// need a QCoreApplication to exist (and no other event loop to run) on the calling thread.
+// need a QCoreApplication to exist (and no other event loop to run) on the calling thread. From
+// the first call on, Qt's own warnings are kept out of stderr (the first one is added to a
+// device error's reason).
+//
+// The audio backend of Qt 6.4 can abort while it is torn down at the end of the program (its
+// server connection is cut while a reply is being dispatched); a caller that ends the program
+// right after these calls should flush its output and leave with std::_Exit, as main() does.
 
 // --list-devices: writes one line "id name" per input device to `out`, ids 0..n-1 in the order
 // the capture layer lists them, names as it gives them (at most 31 characters; a control

@@ -3,12 +3,26 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/HeadlessLive.h"
 #include "app/HeadlessMeasure.h"
 #include "app/ProgramWindow.h"
+
+namespace {
+
+// Ends a headless run on the audio system once everything is written: the audio backend's
+// teardown at exit can abort when its server connection is cut while a reply is in flight, and
+// nothing is left for it to release that the system would not release anyway.
+[[noreturn]] void endWithoutTeardown(int status) {
+    if (std::fflush(stdout) != 0 && status == acw::kExitOk) status = acw::kExitFailedPartWay;
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const acw::CommandLineParse parsed = acw::parseCommandLine(argc, argv);
@@ -28,12 +42,12 @@ int main(int argc, char** argv) {
             if (options.measuresLive()) {
                 // The capture layer needs an application object and its event loop.
                 QCoreApplication app(argc, argv);
-                return acw::runLiveMeasure(options, stdout, stderr);
+                endWithoutTeardown(acw::runLiveMeasure(options, stdout, stderr));
             }
             return acw::runHeadlessMeasure(options, stdout, stderr);
         case acw::CommandLineOptions::Action::ListDevices: {
             QCoreApplication app(argc, argv);
-            return acw::runListDevices(options, stdout, stderr);
+            endWithoutTeardown(acw::runListDevices(options, stdout, stderr));
         }
         case acw::CommandLineOptions::Action::Window:
             break;
