@@ -3,17 +3,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "measure/SimdClone.h"
+
 namespace acw {
 
 namespace {
-
-// Hot loops get an AVX2 clone chosen at load time on processors that have it. Building with
-// ACW_MEASURE_BASELINE_ONLY leaves only the baseline code, so tests can check that path too.
-#ifdef ACW_MEASURE_BASELINE_ONLY
-#define ACW_WITH_AVX2_CLONE
-#else
-#define ACW_WITH_AVX2_CLONE __attribute__((target_clones("avx2", "default")))
-#endif
 
 // Four butterflies at a time. The arithmetic is exactly that of one butterfly done by hand:
 //   tr = float(wr * Re[k] - Im[k] * wi), ti = float(Im[k] * wr + wi * Re[k]) in double,

@@ -7,18 +7,11 @@
 #include <span>
 
 #include "measure/ReadoutText.h"
+#include "measure/SimdClone.h"
 
 namespace acw {
 
 namespace {
-
-// Hot loops get an AVX2 clone chosen at load time on processors that have it. Building with
-// ACW_MEASURE_BASELINE_ONLY leaves only the baseline code, so tests can check that path too.
-#ifdef ACW_MEASURE_BASELINE_ONLY
-#define ACW_WITH_AVX2_CLONE
-#else
-#define ACW_WITH_AVX2_CLONE __attribute__((target_clones("avx2", "default")))
-#endif
 
 // Sample counts to volts and amperes at calibration 1: 32767 counts are 750 V or 75 A.
 constexpr std::int32_t kVoltsFullScale = 750;
