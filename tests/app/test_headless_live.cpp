@@ -3,12 +3,9 @@
 // recording headless, the buffer limit, Ctrl-C and SIGTERM, a line going quiet and a bad device
 // id. Everything the daemon and the program write stays in a temporary folder.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,46 +13,25 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "../capture/RecordingTestSupport.h"
-
-extern char** environ;
+#include "../common/ProgramRun.h"
 
 namespace acw {
 namespace {
 
 using namespace std::chrono_literals;
+using test::fields;
+using test::lines;
+using test::slurp;
 using test::TempFolder;
 
 TempFolder* gFolder = nullptr;
 
 std::string fifoPath() { return gFolder->file("run/line-in.fifo"); }
 std::string socketPath() { return gFolder->file("run/native"); }
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-}
-
-std::vector<std::string> fields(const std::string& line) {
-    std::vector<std::string> result;
-    std::istringstream in(line);
-    for (std::string field; std::getline(in, field, ',');) result.push_back(field);
-    return result;
-}
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -209,21 +185,7 @@ public:
                      const std::string& stdoutPath = "") {
         outPath_ = stdoutPath.empty() ? gFolder->file(name + ".out") : stdoutPath;
         errPath_ = gFolder->file(name + ".err");
-        std::vector<std::string> args{ACW_PROGRAM};
-        args.insert(args.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, ACW_PROGRAM, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = test::spawnProgram(ACW_PROGRAM, arguments, outPath_, errPath_);
     }
     ~Program() {
         if (pid_ > 0 && !status_) {
@@ -260,7 +222,7 @@ private:
         if (pid_ <= 0) {
             status_ = -1;
         } else if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            status_ = test::exitStatus(status);
         }
         return status_.has_value();
     }

@@ -1,4 +1,4 @@
-// The BMP encoding and the negative composition, byte by byte.
+// The BMP encoding, the negative composition and the all-or-nothing file write.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -25,26 +25,29 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-quint32 u32(const QByteArray& b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
-quint16 u16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
+QImage filled(int w, int h, QRgb colour) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
 
 TEST(BmpFile, HeaderOfTheScopeSizedPicture) {
-    QImage image(309, 213, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    const QByteArray file = encodeBmp24(image);
-
+    const QByteArray file = encodeBmp24(filled(309, 213, qRgb(255, 255, 255)));
     const int rowBytes = 928;  // 309 * 3 = 927, padded to a multiple of 4
     ASSERT_EQ(file.size(), 54 + rowBytes * 213);
     EXPECT_EQ(file.left(2), QByteArray("BM"));
-    EXPECT_EQ(u32(file, 2), static_cast<quint32>(file.size()));
-    EXPECT_EQ(u32(file, 10), 54u);  // pixels right after the headers
-    EXPECT_EQ(u32(file, 14), 40u);
-    EXPECT_EQ(u32(file, 18), 309u);
-    EXPECT_EQ(u32(file, 22), 213u);  // positive height: bottom-up rows
-    EXPECT_EQ(u16(file, 26), 1u);
-    EXPECT_EQ(u16(file, 28), 24u);
-    EXPECT_EQ(u32(file, 30), 0u);  // BI_RGB
-    EXPECT_EQ(u32(file, 34), static_cast<quint32>(rowBytes * 213));
+    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(file.constData() + at); };
+    const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(file.constData() + at); };
+    // size, pixel offset, info size, width, height (positive: bottom-up), BI_RGB, image size
+    EXPECT_EQ(u32(2), static_cast<quint32>(file.size()));
+    EXPECT_EQ(u32(10), 54u);
+    EXPECT_EQ(u32(14), 40u);
+    EXPECT_EQ(u32(18), 309u);
+    EXPECT_EQ(u32(22), 213u);
+    EXPECT_EQ(u16(26), 1u);
+    EXPECT_EQ(u16(28), 24u);
+    EXPECT_EQ(u32(30), 0u);
+    EXPECT_EQ(u32(34), static_cast<quint32>(rowBytes * 213));
 }
 
 TEST(BmpFile, RowsAreBottomUpBgrAndZeroPadded) {
@@ -56,37 +59,18 @@ TEST(BmpFile, RowsAreBottomUpBgrAndZeroPadded) {
     }
     const QByteArray file = encodeBmp24(image);
     ASSERT_EQ(file.size(), 54 + 12 * 2);
-    // The first stored row is the picture's bottom row.
     EXPECT_EQ(file.mid(54, 12), QByteArray("\x03\x02\x01\x06\x05\x04\xaa\xaa\xaa\0\0\0", 12));
     EXPECT_EQ(file.mid(66, 12), QByteArray("\x1e\x14\x0a\x3c\x32\x28\x5a\x50\x46\0\0\0", 12));
 }
 
-TEST(BmpFile, OlderFileIsReplacedWhole) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QImage image(2, 2, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    const QString path = dir.filePath("old.bmp");
-    QFile old(path);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(5000, 'x'));  // longer than the new picture
-    old.close();
-    ASSERT_TRUE(writeBmp24File(path, image));
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), encodeBmp24(image));
-}
-
-// A file size limit makes the write fail after exactly `limit` bytes, as a disk that fills up:
-// at every byte of the new picture the older file must stay whole and no temporary file stay.
+// A size limit fails the write after exactly `limit` bytes, as a full disk: at every byte the
+// older (longer) file stays whole and no temporary file is left; then it is replaced whole.
 TEST(BmpFile, WriteFailingAtAnyByteLeavesTheOlderFileWhole) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QImage image(5, 3, QImage::Format_RGB32);
-    image.fill(qRgb(170, 170, 170));
+    const QImage image = filled(5, 3, qRgb(170, 170, 170));
     const QByteArray picture = encodeBmp24(image);
-    ASSERT_EQ(picture.size(), 54 + 16 * 3);
     const QString path = dir.filePath("shot.bmp");
-    const QByteArray old("an older picture");
+    const QByteArray old(500, 'x');
     writeFile(path, old);
 
     for (qsizetype limit = 0; limit < picture.size(); ++limit) {
@@ -108,9 +92,7 @@ TEST(BmpFile, WriteFailingAtAnyByteLeavesTheOlderFileWhole) {
 // Places the picture cannot go: nothing is created or changed, and the reason says why.
 TEST(BmpFile, RefusedPlacesAreLeftAsTheyWere) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QImage image(2, 2, QImage::Format_RGB32);
-    image.fill(Qt::black);
+    const QImage image = filled(2, 2, qRgb(0, 0, 0));
     const QString locked = dir.filePath("locked");
     ASSERT_TRUE(QDir().mkpath(locked));
     const QString readOnly = dir.filePath("read-only.bmp");
@@ -149,26 +131,20 @@ TEST(BmpFile, RefusedPlacesAreLeftAsTheyWere) {
 }
 
 TEST(Negative, SrcInvertComplementsTheScopeColours) {
+    // background, white export trace, grid, a stale green trace, an arbitrary colour
+    const QRgb screen[] = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(85, 85, 85), qRgb(0, 255, 0),
+                           qRgb(0x0f, 0xf0, 0x55)};
+    const QRgb print[] = {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(170, 170, 170),
+                          qRgb(255, 0, 255), qRgb(0xf0, 0x0f, 0xaa)};
     QImage scope(5, 1, QImage::Format_RGB32);
-    scope.setPixel(0, 0, qRgb(0, 0, 0));        // background
-    scope.setPixel(1, 0, qRgb(255, 255, 255));  // trace drawn for export
-    scope.setPixel(2, 0, qRgb(85, 85, 85));     // graticule
-    scope.setPixel(3, 0, qRgb(0, 255, 0));      // a green trace left from another picture
-    scope.setPixel(4, 0, qRgb(0x0f, 0xf0, 0x55));
+    for (int x = 0; x < 5; ++x) scope.setPixel(x, 0, screen[x]);
     const QImage negative = composeNegative(scope);
     ASSERT_EQ(negative.size(), scope.size());
-    EXPECT_EQ(negative.pixel(0, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(negative.pixel(1, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(negative.pixel(2, 0), qRgb(170, 170, 170));
-    EXPECT_EQ(negative.pixel(3, 0), qRgb(255, 0, 255));
-    EXPECT_EQ(negative.pixel(4, 0), qRgb(0xf0, 0x0f, 0xaa));
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(negative.pixel(x, 0), print[x]) << x;
 
     // On a coloured canvas it is a true XOR; pixels outside the source stay.
-    QImage canvas(2, 1, QImage::Format_RGB32);
-    canvas.fill(qRgb(9, 9, 9));
-    QImage dot(1, 1, QImage::Format_RGB32);
-    dot.setPixel(0, 0, qRgb(0xff, 0x0f, 0));
-    paintSrcInvert(canvas, dot);
+    QImage canvas = filled(2, 1, qRgb(9, 9, 9));
+    paintSrcInvert(canvas, filled(1, 1, qRgb(0xff, 0x0f, 0)));
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(0xf6, 0x06, 9));
     EXPECT_EQ(canvas.pixel(1, 0), qRgb(9, 9, 9));
 }
