@@ -2,6 +2,8 @@
 
 #include <QAudioFormat>
 #include <QAudioSource>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QIODevice>
 #include <QMediaDevices>
 
@@ -44,12 +46,45 @@ AudioDeviceInput::AudioDeviceInput(QObject* parent)
             &AudioDeviceInput::checkDevicePresent);
 }
 
+class AudioDeviceInput::SourceCall {
+public:
+    explicit SourceCall(AudioDeviceInput& input) : input_(input) { ++input_.sourceCallDepth_; }
+    ~SourceCall() { --input_.sourceCallDepth_; }
+    SourceCall(const SourceCall&) = delete;
+    SourceCall& operator=(const SourceCall&) = delete;
+
+private:
+    AudioDeviceInput& input_;
+};
+
 AudioDeviceInput::~AudioDeviceInput() {
+    // Deleting a stream runs the event loop briefly inside the audio backend: nothing may call
+    // back into this half-destroyed object then.
+    health_.stop();
+    health_.disconnect(this);
+    if (watcher_ != nullptr) watcher_->disconnect(this);
     if (source_) {
-        source_->disconnect(this);
-        source_->stop();
-        delete source_.data();
+        QAudioSource* source = source_.data();
+        source_.clear();
+        if (io_) io_->disconnect(this);
+        io_.clear();
+        source->disconnect(this);
+        source->stop();
+        deleteSource(source);
     }
+    // A stream closed inside its own signal whose deletion the event loop never reached: left to
+    // the children's teardown, it would be deleted a second time by its still pending deletion
+    // (the backend runs posted events while it is destroyed).
+    const QList<QPointer<QAudioSource>> retiring = retiring_;
+    retiring_.clear();
+    for (const QPointer<QAudioSource>& source : retiring) {
+        if (source) deleteSource(source.data());
+    }
+}
+
+void AudioDeviceInput::deleteSource(QAudioSource* source) {
+    QCoreApplication::removePostedEvents(source, QEvent::DeferredDelete);
+    delete source;
 }
 
 QStringList AudioDeviceInput::deviceNames() const {
@@ -132,13 +167,20 @@ void AudioDeviceInput::close() {
     source->disconnect(this);
     if (io) io->disconnect(this);
     source->stop();
-    // close() may run inside one of the source's own signals (a stream error ends the
-    // capture), so the object goes once control is back in the event loop.
+    if (sourceCallDepth_ == 0) {
+        deleteSource(source);
+        return;
+    }
+    // Inside one of the stream's own signals (a buffer handler or a stream error ends the
+    // capture): the object goes once control is back in the event loop, or with this input.
+    retiring_.removeAll(QPointer<QAudioSource>());
+    retiring_.append(source);
     source->deleteLater();
 }
 
 void AudioDeviceInput::readAvailable() {
     if (!io_) return;
+    const SourceCall call(*this);
     for (;;) {
         const qint64 n = io_->read(chunk_.data(), static_cast<qint64>(chunk_.size()));
         if (n <= 0) break;
@@ -150,6 +192,7 @@ void AudioDeviceInput::readAvailable() {
 
 void AudioDeviceInput::checkState() {
     if (!source_ || !started_) return;
+    const SourceCall call(*this);
     // A stream that fails while active may only record the error and keep its state, so the
     // error alone counts.
     if (source_->error() != QAudio::NoError) {

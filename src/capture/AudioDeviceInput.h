@@ -22,6 +22,11 @@ namespace acw {
 // channels, signed 16 bits) and fails when the device refuses it. The stream is read in pull
 // mode, driven by readyRead. deviceLost() is emitted when the stream stops with an error or the
 // device disappears from the system.
+//
+// close() stops the stream and releases it at once, or, when called from a handler of the
+// stream's own signals (a buffer handler or a lost-device report that ends the capture), once
+// control is back in the event loop. The input may be destroyed at any time after close(), also
+// before an event loop has run again: the destructor releases whatever stream is left.
 class AudioDeviceInput : public AssemblingWaveInput {
     Q_OBJECT
 public:
@@ -35,15 +40,24 @@ public:
     bool isOpen() const override { return source_ != nullptr; }
 
 private:
+    // Marks the time a handler of the stream's own signals runs: the stream must not be deleted
+    // under its own feet then.
+    class SourceCall;
+
     void readAvailable();
     void checkState();
     void checkDevicePresent();
+    void deleteSource(QAudioSource* source);
 
     QList<QAudioDevice> devices_;
     QAudioDevice device_;
     QPointer<QAudioSource> source_;
     QPointer<QIODevice> io_;
     QMediaDevices* watcher_ = nullptr;
+    // Streams closed inside a handler of their own signals, stopped and waiting for deletion
+    // from the event loop; deleted by the destructor when no event loop came to it first.
+    QList<QPointer<QAudioSource>> retiring_;
+    int sourceCallDepth_ = 0;
     QTimer health_;
     bool started_ = false;
     std::vector<char> chunk_;

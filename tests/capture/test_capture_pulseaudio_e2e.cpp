@@ -8,15 +8,19 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -27,6 +31,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/CaptureBinding.h"
+#include "app/CommandLine.h"
+#include "app/MainWindow.h"
+#include "app/ProgramWindow.h"
 #include "capture/AudioDeviceInput.h"
 #include "capture/CaptureCycle.h"
 #include "capture/RecordingReader.h"
@@ -417,11 +425,147 @@ TEST_F(PulseAudioEndToEnd, ServerKilledMidCaptureStopsWithTheMessageAndStartWork
     EXPECT_NEAR(readings.back().ampsRms, 5.0, 0.1);
 }
 
+// An input destroyed right after close(), before control is back in an event loop, releases the
+// stream it just stopped, whether it was closed from the event loop or from a handler of the
+// stream's own signal; and one destroyed while still capturing releases it too.
+TEST_F(PulseAudioEndToEnd, InputDestroyedRightAfterCloseOrWhileCapturing) {
+    const int id = pipeSourceId();
+    ASSERT_GE(id, 0);
+    const std::vector<std::int16_t> recording = makeRecording(40);
+    FifoWriter writer(recording);
+    cycle.reset();
+    for (int round = 0; round < 3; ++round) {
+        auto closed = std::make_unique<AudioDeviceInput>();
+        ASSERT_TRUE(closed->open(id, WaveFormat::stereoPcm11025()));
+        closed->start();
+        QTest::qWait(300);
+        // Closed from inside an event loop, as a click on STOP does, and destroyed once that
+        // loop has returned: the stream was handed over for later deletion but never deleted.
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, [&] {
+            closed->close();
+            loop.quit();
+        });
+        loop.exec();
+        EXPECT_FALSE(closed->isOpen());
+        closed.reset();
+
+        // Closed by a buffer handler, inside the stream's own signal, and destroyed once the
+        // event loop has returned, before it could delete the stream.
+        auto fromHandler = std::make_unique<AudioDeviceInput>();
+        int buffers = 0;
+        QObject::connect(fromHandler.get(), &WaveInput::bufferReady, fromHandler.get(), [&] {
+            ++buffers;
+            fromHandler->close();
+            loop.quit();
+        });
+        ASSERT_TRUE(fromHandler->open(id, WaveFormat::stereoPcm11025()));
+        fromHandler->start();
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        EXPECT_EQ(buffers, 1);
+        EXPECT_FALSE(fromHandler->isOpen());
+        fromHandler.reset();
+
+        auto running = std::make_unique<AudioDeviceInput>();
+        ASSERT_TRUE(running->open(id, WaveFormat::stereoPcm11025()));
+        running->start();
+        QTest::qWait(300);
+        running.reset();
+    }
+    // The server still serves a new input afterwards.
+    input = std::make_unique<AudioDeviceInput>();
+    ASSERT_TRUE(input->open(id, WaveFormat::stereoPcm11025()));
+    input->close();
+    writer.stop();
+}
+
+// The program with its window, run as a child process of this test on the private server: it
+// starts capturing from the pipe source, and once buffers come in the window is closed, which
+// stops the capture and ends the program the way it always does.
+constexpr const char* kWindowChildVariable = "ACW_E2E_WINDOW_CHILD";
+
+void driveWindowChild() {
+    QTimer::singleShot(0, [] {
+        TGNCounter* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* t = qobject_cast<TGNCounter*>(w)) window = t;
+        }
+        auto* capture = window ? window->findChild<CaptureBinding*>() : nullptr;
+        if (capture == nullptr) {
+            std::fprintf(stderr, "no capture binding in the window\n");
+            std::_Exit(90);
+        }
+        capture->setSelectedDevice(qEnvironmentVariableIntValue(kWindowChildVariable));
+        capture->start();
+        auto* poll = new QTimer(window);
+        auto* since = new QElapsedTimer;
+        since->start();
+        QObject::connect(poll, &QTimer::timeout, window, [window, capture, poll, since] {
+            if (!capture->isCapturing() && since->elapsed() < 20000) return;
+            // A second of live readings, then the user closes the window while capturing.
+            if (since->elapsed() < 1500 && capture->isCapturing()) return;
+            poll->stop();
+            std::printf("capturing=%d\n", capture->isCapturing() ? 1 : 0);
+            std::fflush(stdout);
+            window->close();
+        });
+        poll->start(100);
+    });
+}
+
+int runWindowChild(int argc, char** argv) {
+    CommandLineOptions options;
+    options.settingsPath = QDir(qEnvironmentVariable("HOME")).filePath("window.ini").toStdString();
+    qAddPreRoutine(driveWindowChild);
+    const int rc = runWindow(argc, argv, options);
+    std::printf("window ended=%d\n", rc);
+    std::fflush(stdout);
+    return rc;
+}
+
+// Closing the window during capture ends the program cleanly, every time: status 0, no abort in
+// the audio backend's teardown.
+TEST_F(PulseAudioEndToEnd, WindowClosedDuringCaptureEndsTheProgramCleanly) {
+    const int id = pipeSourceId();
+    ASSERT_GE(id, 0);
+    const std::vector<std::int16_t> recording = makeRecording(60);
+    FifoWriter writer(recording);
+    cycle.reset();
+    input.reset();
+    for (int run = 0; run < 5; ++run) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(kWindowChildVariable, QString::number(id));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        const bool finished = child.waitForFinished(30000);
+        if (!finished) {
+            child.kill();
+            child.waitForFinished(10000);
+        }
+        const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(child.readAllStandardError());
+        ASSERT_TRUE(finished) << "run " << run << " did not end: " << out.toStdString()
+                              << err.toStdString();
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit)
+            << "run " << run << ": " << err.toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << "run " << run << ": " << err.toStdString();
+        EXPECT_TRUE(out.contains("capturing=1")) << out.toStdString() << err.toStdString();
+        EXPECT_TRUE(out.contains("window ended=0")) << out.toStdString();
+        EXPECT_FALSE(err.contains("Assertion")) << err.toStdString();
+    }
+    writer.stop();
+}
+
 }  // namespace
 }  // namespace acw
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    // The child runs in the parent's temporary folder and on its server.
+    if (qEnvironmentVariableIsSet(acw::kWindowChildVariable))
+        return acw::runWindowChild(argc, argv);
     QTemporaryDir dir(QDir::tempPath() + "/acw-pulse-XXXXXX");
     if (!dir.isValid()) return 1;
     acw::gDir = &dir;
