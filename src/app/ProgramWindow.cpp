@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/CalibrationBinding.h"
 #include "app/CaptureBinding.h"
@@ -15,17 +16,10 @@
 
 namespace acw {
 
-int runWindow(int argc, char** argv, const CommandLineOptions& options) {
-    if (options.inputPath) {
-        // The same checks as headless measuring, before the window promises live readings.
-        RecordingReader reader;
-        const std::string error = reader.open(*options.inputPath);
-        if (!error.empty()) {
-            std::fprintf(stderr, "ac-wattmeter: %s\n", error.c_str());
-            return kExitBadInput;
-        }
-    }
+namespace {
 
+// The window and its event loop; returns the exit status once the program has ended.
+int runInstrument(int argc, char** argv, const CommandLineOptions& options) {
     QApplication app(argc, argv);
     TGNCounter window;
     CaptureBinding* capture = installCapture(window, options);
@@ -38,6 +32,33 @@ int runWindow(int argc, char** argv, const CommandLineOptions& options) {
     lifecycle.startUp();
     window.show();
     return QApplication::exec();
+    // Destroyed here in this order: the lifecycle, the window with its capture binding (every
+    // audio stream stopped and released), then the application object.
+}
+
+}  // namespace
+
+int runWindow(int argc, char** argv, const CommandLineOptions& options) {
+    if (options.inputPath) {
+        // The same checks as headless measuring, before the window promises live readings.
+        RecordingReader reader;
+        const std::string error = reader.open(*options.inputPath);
+        if (!error.empty()) {
+            std::fprintf(stderr, "ac-wattmeter: %s\n", error.c_str());
+            return kExitBadInput;
+        }
+    }
+
+    const int status = runInstrument(argc, argv, options);
+    // The window, its capture streams and the application object are gone by now; everything
+    // the program writes is written. What is left are the process's exit handlers, among them
+    // the teardown of the audio backend's server connection, which can abort ("Assertion 'pd'
+    // failed") when it cuts the connection while the server's last notices about the released
+    // streams are still arriving. Nothing is left for it to release that the system would not
+    // release anyway, so the program ends here, as headless measuring does.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }
 
 }  // namespace acw
