@@ -65,8 +65,7 @@ public:
             "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath(),
             "-L",
             "module-pipe-source source_name=acw_line_in file=" + fifoPath() +
-                " format=s16le rate=11025 channels=2",
-        };
+                " format=s16le rate=11025 channels=2"};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -144,18 +144,25 @@ void writeWav(const QString& path, int frames, int rate = 11025, int channels = 
     ASSERT_TRUE(test::writeWav(path.toStdString(), data, channels, rate));
 }
 
-TEST(RecordingInput, PlaysTheRecordingAndLoopsOverItsWholeBlocks) {
+// The recording plays its whole blocks and loops; another recording renamed over it while it
+// plays (a re-export from an audio editor) changes nothing: the open file keeps playing whole.
+TEST(RecordingInput, PlaysTheOpenRecordingAndLoopsOverItsWholeBlocks) {
     QTemporaryDir dir;
     const QString path = dir.filePath("two blocks and a bit.wav");
+    const QString other = dir.filePath("other.wav");
     writeWav(path, 2 * 4096 + 500);
+    writeWav(other, 4096, 11025, 1);  // mono: it would not even open
 
     RecordingInput input(path.toStdString());
     EXPECT_EQ(input.deviceNames(), QStringList{"two blocks and a bit.wav"});
     ASSERT_TRUE(input.open(0, WaveFormat::stereoPcm11025()));
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(other, path));
     Collector c(input);
     input.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return c.blocks.size() >= 3; }, 10000));
     input.close();
+    EXPECT_EQ(c.lost, 0);
 
     // Blocks 0, 1, then block 0 again: the 500 frames after the last whole block are not played.
     const int firstFrame[] = {0, 4096, 0};
@@ -164,22 +171,6 @@ TEST(RecordingInput, PlaysTheRecordingAndLoopsOverItsWholeBlocks) {
             ASSERT_EQ(c.blocks[i][2 * k], static_cast<std::int16_t>(firstFrame[i] + k));
             ASSERT_EQ(c.blocks[i][2 * k + 1], static_cast<std::int16_t>(-(firstFrame[i] + k)));
         }
-    }
-}
-
-TEST(RecordingInput, BadRecordingsDoNotOpen) {
-    QTemporaryDir dir;
-    const QString mono = dir.filePath("mono.wav");
-    const QString fast = dir.filePath("fast.wav");
-    const QString shortFile = dir.filePath("short.wav");
-    writeWav(mono, 5000, 11025, 1);
-    writeWav(fast, 5000, 44100, 2);
-    writeWav(shortFile, 4095);
-    for (const QString& p : {mono, fast, shortFile, dir.filePath("missing.wav")}) {
-        RecordingInput input(p.toStdString());
-        EXPECT_FALSE(input.open(0, WaveFormat::stereoPcm11025())) << p.toStdString();
-        EXPECT_FALSE(input.openError().empty()) << p.toStdString();
-        EXPECT_FALSE(input.isOpen());
     }
 }
 
@@ -226,30 +217,6 @@ TEST(RecordingInput, FileCutShortWhilePlayingStopsTheCaptureWithTheReason) {
         EXPECT_EQ(firstLeft,
                   framesLeft > 4096 ? std::vector<std::int16_t>{0} : std::vector<std::int16_t>{});
         EXPECT_EQ(engine.label2Colour, kLampBlack);
-    }
-}
-
-// Another recording renamed over the one playing (a re-export from an audio editor): the open
-// file keeps playing whole, from the content it had, without a loss or a mixed block.
-TEST(RecordingInput, FileReplacedWhilePlayingKeepsPlayingTheOpenRecording) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("line.wav");
-    const QString other = dir.filePath("other.wav");
-    writeWav(path, 2 * 4096);
-    writeWav(other, 4096, 11025, 1);  // mono: it would not even open
-    RecordingInput input(path.toStdString());
-    ASSERT_TRUE(input.open(0, WaveFormat::stereoPcm11025()));
-    ASSERT_TRUE(QFile::remove(path));
-    ASSERT_TRUE(QFile::rename(other, path));
-    Collector c(input);
-    input.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c.blocks.size() >= 3; }, 10000));
-    input.close();
-    EXPECT_EQ(c.lost, 0);
-    const int firstFrame[] = {0, 4096, 0};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(c.blocks[i][0], static_cast<std::int16_t>(firstFrame[i])) << i;
-        EXPECT_EQ(c.blocks[i][8191], static_cast<std::int16_t>(-(firstFrame[i] + 4095))) << i;
     }
 }
 
