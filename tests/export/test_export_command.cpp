@@ -86,19 +86,6 @@ TEST_F(ExportCommand, CancelDoesNothingAtAllButAnEmptyPathStillRestoresTheScreen
     EXPECT_EQ(scope.log, (Log{"mode on", "redraw white", "mode off", "redraw"}));
 }
 
-TEST_F(ExportCommand, FailureIsReportedWithTheFileAndTheReasonAndTheScreenRestored) {
-    // A path that names a folder cannot be written; the folder and its content stay.
-    const QString folder = dir.filePath("shots");
-    ASSERT_TRUE(QDir().mkpath(folder + "/inside"));
-    const ExportOutcome outcome = run(folder);
-    EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
-    EXPECT_FALSE(outcome.reason.isEmpty());
-    EXPECT_EQ(reported, (QStringList{folder, outcome.reason}));
-    EXPECT_TRUE(QFileInfo(folder + "/inside").isDir());
-    EXPECT_EQ(scope.log.back(), "redraw");
-    EXPECT_FALSE(scope.exportMode);
-}
-
 TEST_F(ExportCommand, StaleTraceComesOutComplemented) {
     // A trace the current pass does not redraw keeps its green and prints as magenta.
     scope.traceRow = 20;
