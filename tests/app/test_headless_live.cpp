@@ -4,18 +4,15 @@
 // id. Everything the daemon and the program write stays in a temporary folder.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <optional>
-#include <thread>
 
+#include "../capture/PulseFixture.h"
 #include "../capture/RecordingTestSupport.h"
 #include "../common/ProgramRun.h"
 
@@ -24,157 +21,17 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::fields;
+using test::FifoWriter;
 using test::lines;
 using test::slurp;
 using test::TempFolder;
+using test::waitFor;
 
 TempFolder* gFolder = nullptr;
 
-std::string fifoPath() { return gFolder->file("run/line-in.fifo"); }
-std::string socketPath() { return gFolder->file("run/native"); }
+test::PulseDaemon* gDaemon = nullptr;
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-// The private daemon, started once for the suite; it dies with the test process.
-class Daemon {
-public:
-    bool start(std::string* why) {
-        if (pid_ > 0) return true;
-        const std::string exe = "/usr/bin/pulseaudio";
-        if (::access(exe.c_str(), X_OK) != 0) {
-            *why = "pulseaudio is not installed";
-            return false;
-        }
-        std::vector<std::string> args{
-            exe,
-            "-n",
-            "--daemonize=no",
-            "--system=no",
-            "--use-pid-file=no",
-            "--exit-idle-time=-1",
-            "--disable-shm=yes",
-            "--log-target=stderr",
-            "-L",
-            "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath(),
-            "-L",
-            "module-pipe-source source_name=acw_line_in file=" + fifoPath() +
-                " format=s16le rate=11025 channels=2"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string log = gFolder->file("pulseaudio.log");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-            if (fd >= 0) {
-                ::dup2(fd, 1);
-                ::dup2(fd, 2);
-            }
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        if (pid_ < 0) {
-            *why = "fork failed";
-            return false;
-        }
-        const bool up = waitFor(
-            [] {
-                return std::filesystem::exists(socketPath()) && std::filesystem::exists(fifoPath());
-            },
-            20s);
-        if (!up) {
-            *why = "pulseaudio did not come up: " + slurp(log);
-            stop();
-            return false;
-        }
-        std::this_thread::sleep_for(200ms);
-        return true;
-    }
-
-    void stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-Daemon* gDaemon = nullptr;
-
-// Throws away whatever an earlier test left in the pipe, so that a run hears only its own line.
-void drainFifo() {
-    const int fd = ::open(fifoPath().c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) return;
-    char bytes[65536];
-    while (::read(fd, bytes, sizeof bytes) > 0) {
-    }
-    ::close(fd);
-}
-
-// Writes the recording's frames into the pipe source at 11025 frames per second, in chunks of 512
-// frames on an absolute schedule, until stopped or paused.
-class FifoWriter {
-public:
-    explicit FifoWriter(const std::vector<std::int16_t>& values) : values_(values) {
-        thread_ = std::thread([this] { run(); });
-    }
-    ~FifoWriter() { stop(); }
-    void stop() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    // The line goes quiet without the writer leaving.
-    void pause() { paused_ = true; }
-
-private:
-    void run() {
-        const int fd = ::open(fifoPath().c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd < 0) return;
-        constexpr std::size_t kChunkFrames = 512;
-        const auto t0 = std::chrono::steady_clock::now();
-        const std::size_t frames = values_.size() / 2;
-        for (std::size_t frame = 0; !stop_ && frame < frames;) {
-            if (paused_) {
-                std::this_thread::sleep_for(20ms);
-                continue;
-            }
-            const std::size_t n = std::min(kChunkFrames, frames - frame);
-            const auto* p = reinterpret_cast<const char*>(values_.data() + 2 * frame);
-            std::size_t left = n * 4;
-            while (left > 0 && !stop_) {
-                const ssize_t w = ::write(fd, p, left);
-                if (w > 0) {
-                    p += w;
-                    left -= static_cast<std::size_t>(w);
-                } else if (w < 0 && errno == EAGAIN) {
-                    pollfd pfd{fd, POLLOUT, 0};
-                    ::poll(&pfd, 1, 50);
-                } else {
-                    stop_ = true;
-                }
-            }
-            frame += n;
-            std::this_thread::sleep_until(t0 + std::chrono::microseconds(frame * 1000000 / 11025));
-        }
-        ::close(fd);
-    }
-
-    const std::vector<std::int16_t>& values_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> paused_{false};
-    std::thread thread_;
-};
+std::string fifoPath() { return gDaemon->fifoPath(); }
 
 // The program running in the background, its output in files.
 class Program {
@@ -260,7 +117,7 @@ protected:
     void SetUp() override {
         std::string why;
         if (!gDaemon->start(&why)) GTEST_SKIP() << "live measuring test skipped: " << why;
-        drainFifo();
+        test::drainFifo(fifoPath());
         const std::vector<std::string> names = listedNames();
         for (std::size_t i = 0; i < names.size(); ++i) {
             EXPECT_LE(names[i].size(), 31u) << names[i];
@@ -311,7 +168,7 @@ TEST_F(HeadlessLive, MeasuresTheLiveLineExactlyLikeTheSameRecording) {
     constexpr std::size_t kBuffers = 6;
     Program live({"--measure", "--device", pipeId, "--buffers", std::to_string(kBuffers)});
     ASSERT_TRUE(live.waitForHeader(30s));
-    FifoWriter writer(line());
+    FifoWriter writer(fifoPath(), line());
     ASSERT_EQ(live.wait(60s), 0) << live.err();
     writer.stop();
     EXPECT_EQ(live.err(), "");
@@ -365,11 +222,11 @@ TEST_F(HeadlessLive, MeasuresTheLiveLineExactlyLikeTheSameRecording) {
 TEST_F(HeadlessLive, StopSignalsEndCleanlyWithEverythingFlushed) {
     for (const int signo : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signo == SIGINT ? "SIGINT" : "SIGTERM");
-        drainFifo();
+        test::drainFifo(fifoPath());
         // The system's default input is the pipe source, the only one.
         Program live({"--measure", "--device", signo == SIGINT ? pipeId : "-1"});
         ASSERT_TRUE(live.waitForHeader(30s));
-        FifoWriter writer(line());
+        FifoWriter writer(fifoPath(), line());
         ASSERT_TRUE(live.waitForRows(3, 30s)) << live.err();
         live.signal(signo);
         EXPECT_EQ(live.wait(30s), 0) << live.err();
@@ -387,7 +244,7 @@ TEST_F(HeadlessLive, StopSignalsEndCleanlyWithEverythingFlushed) {
 TEST_F(HeadlessLive, LineGoingQuietEndsWithAnErrorAfterThePrintedLines) {
     Program live({"--measure", "--device", pipeId});
     ASSERT_TRUE(live.waitForHeader(30s));
-    FifoWriter writer(line());
+    FifoWriter writer(fifoPath(), line());
     ASSERT_TRUE(live.waitForRows(2, 30s)) << live.err();
     writer.pause();
     EXPECT_EQ(live.wait(30s), 1) << live.err();
@@ -437,13 +294,13 @@ int main(int argc, char** argv) {
     ::setenv("PULSE_STATE_PATH", folder.file("run/state").c_str(), 1);
     ::setenv("HOME", folder.file("home").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", folder.file("home/.config").c_str(), 1);
-    ::setenv("PULSE_SERVER", ("unix:" + acw::socketPath()).c_str(), 1);
+    acw::test::PulseDaemon daemon(folder.file("run"));
+    acw::gDaemon = &daemon;
+    ::setenv("PULSE_SERVER", ("unix:" + daemon.socketPath()).c_str(), 1);
     ::setenv("PULSE_COOKIE", folder.file("home/cookie").c_str(), 1);
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 
     ::testing::InitGoogleTest(&argc, argv);
-    acw::Daemon daemon;
-    acw::gDaemon = &daemon;
     const int rc = RUN_ALL_TESTS();
     daemon.stop();
     return rc;
