@@ -117,13 +117,13 @@ TEST_F(CaptureBindingTest, DevicesAbove50CanBeUsedButLeaveTheCaptionAlone) {
     EXPECT_EQ(caption(), "Scope Control - Input 0");
 
     child<QAction>("mnuSetup")->trigger();
-    clickEntry(52);
-    EXPECT_EQ(binding->selectedDevice(), 52);
+    clickEntry(51);
+    EXPECT_EQ(binding->selectedDevice(), 51);
     clickLabel("Label64");
     EXPECT_EQ(caption(), "Scope Control - Input 0");
     EXPECT_FALSE(picker()->isVisible());
     clickLabel("Label15");
-    EXPECT_EQ(input->lastOpenId, 52);
+    EXPECT_EQ(input->lastOpenId, 51);
 }
 
 TEST_F(CaptureBindingTest, NegativeIdOpensTheDefaultInputAndLeavesTheCaptionAlone) {
