@@ -46,17 +46,6 @@ AudioDeviceInput::AudioDeviceInput(QObject* parent)
             &AudioDeviceInput::checkDevicePresent);
 }
 
-class AudioDeviceInput::SourceCall {
-public:
-    explicit SourceCall(AudioDeviceInput& input) : input_(input) { ++input_.sourceCallDepth_; }
-    ~SourceCall() { --input_.sourceCallDepth_; }
-    SourceCall(const SourceCall&) = delete;
-    SourceCall& operator=(const SourceCall&) = delete;
-
-private:
-    AudioDeviceInput& input_;
-};
-
 AudioDeviceInput::~AudioDeviceInput() {
     // Deleting a stream runs the event loop briefly inside the audio backend: nothing may call
     // back into this half-destroyed object then.
@@ -72,9 +61,9 @@ AudioDeviceInput::~AudioDeviceInput() {
         source->stop();
         deleteSource(source);
     }
-    // A stream closed inside its own signal whose deletion the event loop never reached: left to
-    // the children's teardown, it would be deleted a second time by its still pending deletion
-    // (the backend runs posted events while it is destroyed).
+    // A closed stream whose deletion the event loop never reached: left to the children's
+    // teardown, it would be deleted a second time by its still pending deletion (the backend
+    // runs posted events while it is destroyed).
     const QList<QPointer<QAudioSource>> retiring = retiring_;
     retiring_.clear();
     for (const QPointer<QAudioSource>& source : retiring) {
@@ -167,12 +156,9 @@ void AudioDeviceInput::close() {
     source->disconnect(this);
     if (io) io->disconnect(this);
     source->stop();
-    if (sourceCallDepth_ == 0) {
-        deleteSource(source);
-        return;
-    }
-    // Inside one of the stream's own signals (a buffer handler or a stream error ends the
-    // capture): the object goes once control is back in the event loop, or with this input.
+    // close() may run inside one of the stream's own signals (a buffer handler or a stream error
+    // ends the capture), and deleting a stream runs posted events inside the backend: the object
+    // goes once control is back in the event loop, or with this input if that comes first.
     retiring_.removeAll(QPointer<QAudioSource>());
     retiring_.append(source);
     source->deleteLater();
@@ -180,7 +166,6 @@ void AudioDeviceInput::close() {
 
 void AudioDeviceInput::readAvailable() {
     if (!io_) return;
-    const SourceCall call(*this);
     for (;;) {
         const qint64 n = io_->read(chunk_.data(), static_cast<qint64>(chunk_.size()));
         if (n <= 0) break;
@@ -192,7 +177,6 @@ void AudioDeviceInput::readAvailable() {
 
 void AudioDeviceInput::checkState() {
     if (!source_ || !started_) return;
-    const SourceCall call(*this);
     // A stream that fails while active may only record the error and keep its state, so the
     // error alone counts.
     if (source_->error() != QAudio::NoError) {

@@ -23,9 +23,9 @@ namespace acw {
 // mode, driven by readyRead. deviceLost() is emitted when the stream stops with an error or the
 // device disappears from the system.
 //
-// close() stops the stream and releases it at once, or, when called from a handler of the
-// stream's own signals (a buffer handler or a lost-device report that ends the capture), once
-// control is back in the event loop. The input may be destroyed at any time after close(), also
+// close() stops the stream at once and releases it once control is back in the event loop (it
+// may be called from a handler of the stream's own signals: a buffer handler or a lost-device
+// report that ends the capture). The input may be destroyed at any time after close(), also
 // before an event loop has run again: the destructor releases whatever stream is left.
 class AudioDeviceInput : public AssemblingWaveInput {
     Q_OBJECT
@@ -40,10 +40,6 @@ public:
     bool isOpen() const override { return source_ != nullptr; }
 
 private:
-    // Marks the time a handler of the stream's own signals runs: the stream must not be deleted
-    // under its own feet then.
-    class SourceCall;
-
     void readAvailable();
     void checkState();
     void checkDevicePresent();
@@ -54,10 +50,9 @@ private:
     QPointer<QAudioSource> source_;
     QPointer<QIODevice> io_;
     QMediaDevices* watcher_ = nullptr;
-    // Streams closed inside a handler of their own signals, stopped and waiting for deletion
-    // from the event loop; deleted by the destructor when no event loop came to it first.
+    // Closed streams, stopped and waiting for deletion from the event loop; deleted by the
+    // destructor when no event loop came to them first.
     QList<QPointer<QAudioSource>> retiring_;
-    int sourceCallDepth_ = 0;
     QTimer health_;
     bool started_ = false;
     std::vector<char> chunk_;
