@@ -245,14 +245,14 @@ void MeasurementEngine::ProcessBuffer() {
     voltsMin = voltsHalfRange;
     voltsMax = voltsHalfRange;
 
-    readouts.label57 = "V";
+    readouts.label57.assign(1, 'V');
     readouts.label37 = rmsReadoutText(voltsRms);
     readouts.label7 = formatPattern(voltsRms, "0.0");
 
     ampsMin = ampsHalfRange;
     ampsMax = ampsHalfRange;
 
-    readouts.label54 = "A";
+    readouts.label54.assign(1, 'A');
     readouts.label35 = rmsReadoutText(ampsRms);
     readouts.label8 = formatPattern(ampsRms, "0.00");
 
