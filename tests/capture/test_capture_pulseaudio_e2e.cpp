@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "PulseFixture.h"
 #include "app/CaptureBinding.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
@@ -126,66 +127,6 @@ int pactl(const QStringList& arguments) {
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-// Writes the recording's frames into the pipe source's FIFO at 11025 frames per second, in
-// chunks of 512 frames on an absolute schedule, until stopped or the reader goes away.
-class FifoWriter {
-public:
-    explicit FifoWriter(const std::vector<std::int16_t>& values) : values_(values) {
-        thread_ = std::thread([this] { run(); });
-    }
-    ~FifoWriter() { stop(); }
-    void stop() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    bool failed() const { return failed_; }
-    // Stops writing but keeps the FIFO open: the line goes quiet without the writer leaving.
-    void pause() { paused_ = true; }
-
-private:
-    void run() {
-        const int fd = ::open(fifoPath().toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
-        if (fd < 0) {
-            failed_ = true;
-            return;
-        }
-        constexpr std::size_t kChunkFrames = 512;
-        const auto t0 = std::chrono::steady_clock::now();
-        std::size_t frame = 0;
-        const std::size_t frames = values_.size() / 2;
-        while (!stop_ && frame < frames) {
-            if (paused_) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                continue;
-            }
-            const std::size_t n = std::min(kChunkFrames, frames - frame);
-            const auto* p = reinterpret_cast<const char*>(values_.data() + 2 * frame);
-            std::size_t left = n * 4;
-            while (left > 0 && !stop_) {
-                const ssize_t w = ::write(fd, p, left);
-                if (w > 0) {
-                    p += w;
-                    left -= static_cast<std::size_t>(w);
-                } else if (w < 0 && errno == EAGAIN) {
-                    pollfd pfd{fd, POLLOUT, 0};
-                    ::poll(&pfd, 1, 50);
-                } else {
-                    stop_ = true;  // the daemon is gone
-                }
-            }
-            frame += n;
-            std::this_thread::sleep_until(t0 + std::chrono::microseconds(frame * 1000000 / 11025));
-        }
-        ::close(fd);
-    }
-
-    const std::vector<std::int16_t>& values_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> failed_{false};
-    std::atomic<bool> paused_{false};
-    std::thread thread_;
-};
-
 // A recording of `seconds` of the demo adaptor written as a WAV file and read back block by block
 // through the recording reader, as headless measuring would read it.
 std::vector<std::int16_t> makeRecording(int blocks) {
@@ -274,7 +215,7 @@ TEST_F(PulseAudioEndToEnd, CapturedBuffersMeasureExactlyLikeTheRecording) {
     const std::vector<std::int16_t> recording = makeRecording(24);  // 8.9 s
     ASSERT_FALSE(recording.empty());
 
-    FifoWriter writer(recording);
+    test::FifoWriter writer(fifoPath().toStdString(), recording);
     QTest::qWait(600);  // the line is live before START, as with a real adaptor
     ASSERT_TRUE(cycle->start(id));
     constexpr std::size_t kBuffers = 8;
@@ -320,7 +261,7 @@ TEST_F(PulseAudioEndToEnd, LineGoingQuietStopsWithTheMessageAfterThreeSeconds) {
     const int id = pipeSourceId();
     ASSERT_GE(id, 0);
     const std::vector<std::int16_t> recording = makeRecording(40);
-    FifoWriter writer(recording);
+    test::FifoWriter writer(fifoPath().toStdString(), recording);
     ASSERT_TRUE(cycle->start(id));
     ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
 
@@ -340,7 +281,7 @@ TEST_F(PulseAudioEndToEnd, UnpluggedSourceStopsWithTheMessage) {
     ASSERT_GE(id, 0);
     const std::vector<std::int16_t> recording = makeRecording(40);
     cycle->setWatchdogMs(600000);  // only the backend may notice here
-    FifoWriter writer(recording);
+    test::FifoWriter writer(fifoPath().toStdString(), recording);
     ASSERT_TRUE(cycle->start(id));
     ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
 
@@ -375,7 +316,7 @@ TEST_F(PulseAudioEndToEnd, ServerKilledMidCaptureStopsWithTheMessageAndStartWork
     const std::vector<std::int16_t> recording = makeRecording(40);
     cycle->setWatchdogMs(600000);  // only the backend may notice here
     {
-        FifoWriter writer(recording);
+        test::FifoWriter writer(fifoPath().toStdString(), recording);
         ASSERT_TRUE(cycle->start(id));
         ASSERT_TRUE(QTest::qWaitFor([&] { return captured.size() >= 2; }, 20000));
 
@@ -401,7 +342,7 @@ TEST_F(PulseAudioEndToEnd, ServerKilledMidCaptureStopsWithTheMessageAndStartWork
         10000));
     captured.clear();
     readings.clear();
-    FifoWriter writer(recording);
+    test::FifoWriter writer(fifoPath().toStdString(), recording);
     // The client library reconnects to the new server a few seconds after it lost the old one;
     // until then START fails with its message and may simply be pressed again.
     QElapsedTimer sinceRestart;
@@ -432,7 +373,7 @@ TEST_F(PulseAudioEndToEnd, InputDestroyedRightAfterCloseOrWhileCapturing) {
     const int id = pipeSourceId();
     ASSERT_GE(id, 0);
     const std::vector<std::int16_t> recording = makeRecording(40);
-    FifoWriter writer(recording);
+    test::FifoWriter writer(fifoPath().toStdString(), recording);
     cycle.reset();
     for (int round = 0; round < 3; ++round) {
         auto closed = std::make_unique<AudioDeviceInput>();
@@ -527,7 +468,7 @@ TEST_F(PulseAudioEndToEnd, WindowClosedDuringCaptureEndsTheProgramCleanly) {
     const int id = pipeSourceId();
     ASSERT_GE(id, 0);
     const std::vector<std::int16_t> recording = makeRecording(60);
-    FifoWriter writer(recording);
+    test::FifoWriter writer(fifoPath().toStdString(), recording);
     cycle.reset();
     input.reset();
     const QString settings = QDir(qEnvironmentVariable("HOME")).filePath("window.ini");
