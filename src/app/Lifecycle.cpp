@@ -8,11 +8,12 @@
 #include <cstdio>
 #include <utility>
 
-#include "app/MainWindow.h"
-#include "app/WindowMain.h"
-#include "measure/CaptureLayout.h"
-#include "measure/MeasurementEngine.h"
-#include "scope/ScopeState.h"
+#include "session/MeasurementSession.h"
+#include "window/CaptureControls.h"
+#include "window/MainWindow.h"
+#include "window/MenuCommands.h"
+#include "window/ReadoutPanel.h"
+#include "window/ScopePanel.h"
 
 namespace acw {
 namespace {
@@ -74,13 +75,8 @@ UserMessage settingsLoadFailureMessage(const QString& path, const QString& reaso
     return m;
 }
 
-Lifecycle::Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store, Hooks hooks,
-                     QObject* parent)
-    : QObject(parent),
-      window_(window),
-      capture_(capture),
-      store_(std::move(store)),
-      hooks_(std::move(hooks)) {
+Lifecycle::Lifecycle(MainWindow& window, Hooks hooks, QObject* parent)
+    : QObject(parent), window_(window), hooks_(std::move(hooks)) {
     if (!hooks_.endProgram) hooks_.endProgram = [] { QCoreApplication::exit(0); };
     if (!hooks_.reportSaveFailure) {
         hooks_.reportSaveFailure = [this](const QString& path, const QString& reason) {
@@ -97,43 +93,39 @@ Lifecycle::Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore sto
     }
 }
 
-Lifecycle::Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store, QObject* parent)
-    : Lifecycle(window, capture, std::move(store), Hooks{}, parent) {}
-
 Lifecycle::~Lifecycle() { window_.setCloseHandler({}); }
+
+const SettingsStore& Lifecycle::store() const { return window_.session().settingsStore(); }
 
 void Lifecycle::startUp() {
     window_.setCloseHandler([this] { shutdown(Origin::CloseEvent); });
-    if (auto* mnuExit = window_.findChild<QAction*>(QStringLiteral("mnuExit"))) {
-        connect(mnuExit, &QAction::triggered, this, &Lifecycle::exit);
-    }
+    connect(window_.controls().exitAction, &QAction::triggered, this, &Lifecycle::exit);
 
-    MeasurementEngine& engine = window_.engine();
-    // The window's fixed size is set when it is built.
-    runStep([&] { setFixedParameters(window_); });
+    CaptureControls& capture = window_.captureControls();
+    MeasurementSession& session = window_.session();
+    ScopePanel& scope = window_.scopePanel();
+    // The window's fixed size is set when it is built; the engine's parameters with the session.
+    runStep([&] { scope.setFixedParameters(); });
+    runStep([&] { window_.readoutPanel().showLamps(Lamp::Off, Lamp::Off); });
+    runStep([&] { capture.listDevices(); });
+    // The chosen device is still 0 here: the first entry, when there is one.
     runStep([&] {
-        engine.label2Colour = kLampBlack;
-        window_.showLamps();
-    });
-    runStep([&] { capture_.listDevices(); });
-    // `selectedDevice` still holds 0 here: the first entry, when there is one.
-    runStep([&] {
-        if (capture_.selectedDevice() >= 0) capture_.selectListEntry(capture_.selectedDevice());
+        if (session.selectedDevice() >= 0) capture.selectListEntry(session.selectedDevice());
     });
     // The FFT's bit-reversal table and the weighting table were built with the engine.
     runStep([&] { LoadSettings(); });
     runStep([&] {
-        const std::int32_t device = capture_.selectedDevice();
+        const int device = session.selectedDevice();
         if (device < 0) return;
         // An id that names no entry keeps the earlier selection but still sets the caption.
-        capture_.selectListEntry(device);
-        capture_.showSelectedDeviceInCaption();
+        capture.selectListEntry(device);
+        capture.showSelectedDeviceInCaption();
     });
     // The hidden surfaces take the scope screen's size and background; the scope screen's
     // coordinate system is fixed in its image surface.
-    runStep([&] { window_.prepareScopeSurfaces(); });
-    runStep([&] { window_.RefreshScopeControls(); });
-    runStep([&] { window_.ApplyScopeSettings(); });
+    runStep([&] { scope.prepareScopeSurfaces(); });
+    runStep([&] { scope.RefreshScopeControls(); });
+    runStep([&] { scope.ApplyScopeSettings(); });
 }
 
 void Lifecycle::exit() { shutdown(Origin::ExitCommand); }
@@ -150,26 +142,29 @@ void Lifecycle::shutdown(Origin origin) {
     if (origin == Origin::CloseEvent) closingFromEvent_ = true;
 
     runStep([&] {
-        const auto* lockCheck = window_.findChild<QCheckBox*>(QStringLiteral("LockCheck"));
-        if (lockCheck != nullptr) window_.scope().lockGains = lockCheck->isChecked() ? 1 : 0;
+        window_.scopePanel().state().lockGains =
+            window_.controls().lockGainsCheck->isChecked() ? 1 : 0;
     });
     runStep([&] {
         // Until written, or until the user chooses to go on without saving.
         QString reason;
         while (!SaveSettings(&reason) && !failureReported_) {
-            if (!hooks_.reportSaveFailure(store_.path(), reason)) failureReported_ = true;
+            if (!hooks_.reportSaveFailure(store().path(), reason)) failureReported_ = true;
         }
     });
 
     bool capturing = false;
-    runStep([&] { capturing = capture_.isCapturing(); });
+    runStep([&] { capturing = window_.session().isCapturing(); });
     if (capturing) {
-        runStep([&] { capture_.StopCapture(); });
+        runStep([&] { window_.session().stopCapture(); });
         programEnded_ = true;
         runStep([&] { hooks_.endProgram(); });
     } else {
         runStep([&] {
-            if (hooks_.closeHelpWindow) hooks_.closeHelpWindow();
+            if (hooks_.closeHelpWindow)
+                hooks_.closeHelpWindow();
+            else
+                window_.menuCommands().closeHelpWindow();
         });
         // A close event is closing the window already; "Exit" closes it here.
         if (origin == Origin::ExitCommand) runStep([&] { window_.close(); });
@@ -182,20 +177,20 @@ void Lifecycle::shutdown(Origin origin) {
 void Lifecycle::LoadSettings() {
     SettingsValues values = currentSettings();
     QString reason;
-    if (store_.load(values, &reason)) {
+    if (store().load(values, &reason)) {
         applySettings(values);
     } else if (!reason.isEmpty() && hooks_.reportLoadFailure) {
-        hooks_.reportLoadFailure(store_.path(), reason);
+        hooks_.reportLoadFailure(store().path(), reason);
     }
 }
 
-bool Lifecycle::SaveSettings(QString* reason) { return store_.save(currentSettings(), reason); }
+bool Lifecycle::SaveSettings(QString* reason) { return store().save(currentSettings(), reason); }
 
 SettingsValues Lifecycle::currentSettings() const {
-    const ScopeState& scope = window_.scope();
-    const MeasurementEngine& engine = window_.engine();
+    const ScopeState& scope = window_.scopePanel().state();
+    const MeasurementSession& session = window_.session();
     SettingsValues values;
-    values.selectedDevice = capture_.selectedDevice();
+    values.selectedDevice = session.selectedDevice();
     values.scopeMode = scope.scopeMode;
     values.lockGains = scope.lockGains;
     values.splitTrace = scope.splitTrace;
@@ -203,15 +198,15 @@ SettingsValues Lifecycle::currentSettings() const {
     values.gainL = scope.gainL;
     values.gainR = scope.gainR;
     values.timeBase = scope.timeBase;
-    values.voltsCal = engine.voltsCal;
-    values.ampsCal = engine.ampsCal;
+    values.voltsCal = session.voltsCal();
+    values.ampsCal = session.ampsCal();
     return values;
 }
 
 void Lifecycle::applySettings(const SettingsValues& values) {
-    ScopeState& scope = window_.scope();
-    MeasurementEngine& engine = window_.engine();
-    capture_.setSelectedDevice(values.selectedDevice);
+    ScopeState& scope = window_.scopePanel().state();
+    MeasurementSession& session = window_.session();
+    session.setSelectedDevice(values.selectedDevice);
     scope.scopeMode = values.scopeMode;
     scope.lockGains = values.lockGains;
     scope.splitTrace = values.splitTrace;
@@ -219,8 +214,9 @@ void Lifecycle::applySettings(const SettingsValues& values) {
     scope.gainL = values.gainL;
     scope.gainR = values.gainR;
     scope.timeBase = values.timeBase;
-    engine.voltsCal = values.voltsCal;
-    engine.ampsCal = values.ampsCal;
+    // A divisor of 0 becomes 1.0.
+    session.setVoltsCal(values.voltsCal);
+    session.setAmpsCal(values.ampsCal);
 }
 
 }  // namespace acw

@@ -5,37 +5,12 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/SettingsFile.h"
-#include "app/SettingsStore.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsStore.h"
 
 namespace acw {
 
-class TGNCounter;
-
-// What start-up and shutdown need of the capture side: the device list in `List1` and
-// `deviceNames`, the chosen device `selectedDevice`, the frame caption that names it, and the
-// capture state. The capture binding provides it; every call comes on the GUI thread.
-class CaptureSide {
-public:
-    virtual ~CaptureSide() = default;
-
-    // Lists the input devices into `List1` and `deviceNames`, device i as entry i. Called once,
-    // at start-up.
-    virtual void listDevices() = 0;
-    // Selects entry `index` of `List1` as a click on it would, so that `selectedDevice` becomes
-    // `index`. Returns false and changes nothing when the list has no such entry.
-    virtual bool selectListEntry(std::int32_t index) = 0;
-    virtual std::int32_t selectedDevice() const = 0;
-    virtual void setSelectedDevice(std::int32_t device) = 0;
-    // Sets the caption of `ScopeFrame` to "Scope Control - " followed by `deviceNames` entry
-    // `selectedDevice` (nothing after the dash for an id of 0..50 that names no device); leaves
-    // the caption unchanged when `selectedDevice` is outside 0..50.
-    virtual void showSelectedDeviceInCaption() = 0;
-    // True while a device is open and buffers flow.
-    virtual bool isCapturing() const = 0;
-    // Stops and closes the device; the lamps turn black. Only called while capturing.
-    virtual void StopCapture() = 0;
-};
+class MainWindow;
 
 // A message for the user: `text` names what failed and why, `advice` says what to do (a second
 // line on stderr, the informative text of a message box).
@@ -51,9 +26,8 @@ UserMessage settingsLoadFailureMessage(const QString& path, const QString& reaso
 // Start-up and shutdown of the main window, and the settings file between them.
 //
 // Order of calls: construct, then startUp() once before the window is first shown. startUp()
-// installs the shutdown sequence as the window's close handler and connects "Exit" (`mnuExit`)
-// to it. The window, the capture side and the hooks must outlive this object (parent it to the
-// window, or keep it beside the window on the stack).
+// installs the shutdown sequence as the window's close handler and connects "Exit" to it. The
+// window (with its session, whose settings store is the file used) must outlive this object.
 //
 // Shutdown (the close box, the system menu, "Exit"): `lockGains` from `LockCheck`, the settings
 // written, then either a running capture stopped and the program ended at once, or the help
@@ -65,7 +39,7 @@ class Lifecycle : public QObject {
     Q_OBJECT
 public:
     struct Hooks {
-        // Shutdown: closes the help window if it is open. May be empty (no help window).
+        // Shutdown: closes the help window if it is open. Default: the window's help window.
         std::function<void()> closeHelpWindow;
         // Shutdown during capture: ends the program at once. Default: leave the event loop with
         // exit code 0 (QCoreApplication::exit), without closing any further window.
@@ -84,15 +58,12 @@ public:
         std::function<void(const QString& path, const QString& reason)> reportLoadFailure;
     };
 
-    Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store, Hooks hooks,
-              QObject* parent = nullptr);
-    Lifecycle(TGNCounter& window, CaptureSide& capture, SettingsStore store,
-              QObject* parent = nullptr);
+    explicit Lifecycle(MainWindow& window, Hooks hooks = {}, QObject* parent = nullptr);
     // Removes the close handler from the window (which must still exist).
     ~Lifecycle() override;
 
     // The start-up sequence, in its order; a step that fails is skipped and the next one runs:
-    // fixed parameters; lamp `Label2` black; device list and first selection; settings file;
+    // fixed parameters; the "VOLTS LOCK" lamp off; device list and first selection; settings file;
     // selection of the saved device and the frame caption; hidden scope surfaces;
     // RefreshScopeControls; ApplyScopeSettings (the first, empty scope picture). The FFT tables
     // and the weighting table were built with the measurement engine.
@@ -112,15 +83,13 @@ public:
     SettingsValues currentSettings() const;
     void applySettings(const SettingsValues& values);
 
-    const SettingsStore& store() const { return store_; }
+    const SettingsStore& store() const;
 
 private:
     enum class Origin { ExitCommand, CloseEvent };
     void shutdown(Origin origin);
 
-    TGNCounter& window_;
-    CaptureSide& capture_;
-    SettingsStore store_;
+    MainWindow& window_;
     Hooks hooks_;
     int shutdownDepth_ = 0;          // shutdown sequences running (2 while "Exit" closes)
     bool closingFromEvent_ = false;  // a close event's sequence is running

@@ -4,15 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/CalibrationBinding.h"
-#include "app/CaptureBinding.h"
-#include "app/CommandLine.h"
-#include "app/ExportHelpBinding.h"
-#include "app/HeadlessMeasure.h"
 #include "app/Lifecycle.h"
-#include "app/MainWindow.h"
-#include "app/SettingsStore.h"
 #include "capture/RecordingReader.h"
+#include "capture/WaveInputFactory.h"
+#include "cli/CommandLine.h"
+#include "cli/HeadlessMeasure.h"
+#include "session/MeasurementSession.h"
+#include "settings/SettingsStore.h"
+#include "window/MainWindow.h"
 
 namespace acw {
 
@@ -21,19 +20,15 @@ namespace {
 // The window and its event loop; returns the exit status once the program has ended.
 int runInstrument(int argc, char** argv, const CommandLineOptions& options) {
     QApplication app(argc, argv);
-    TGNCounter window;
-    CaptureBinding* capture = installCapture(window, options);
-    installCalibration(window);
-    installExportAndHelp(window);
-
-    Lifecycle::Hooks hooks;
-    hooks.closeHelpWindow = [&window] { closeHelpWindow(window); };
-    Lifecycle lifecycle(window, *capture, SettingsStore::fromOption(options.settingsPath), hooks);
+    MeasurementSession session(makeWaveInput(options.demo, options.inputPath));
+    session.setSettingsStore(SettingsStore::fromOption(options.settingsPath));
+    MainWindow window(session);
+    Lifecycle lifecycle(window);
     lifecycle.startUp();
     window.show();
     return QApplication::exec();
-    // Destroyed here in this order: the lifecycle, the window with its capture binding (every
-    // audio stream stopped and released), then the application object.
+    // Destroyed here in this order: the lifecycle, the window, the session (every audio stream
+    // stopped and released), then the application object.
 }
 
 }  // namespace

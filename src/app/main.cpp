@@ -2,14 +2,16 @@
 // the list of input devices with --list-devices.
 
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/HeadlessLive.h"
-#include "app/HeadlessMeasure.h"
 #include "app/ProgramWindow.h"
+#include "cli/CommandLine.h"
+#include "cli/HeadlessLive.h"
+#include "cli/HeadlessMeasure.h"
 
 namespace {
 
@@ -20,6 +22,15 @@ namespace {
     if (std::fflush(stdout) != 0 && status == acw::kExitOk) status = acw::kExitFailedPartWay;
     std::fflush(stderr);
     std::_Exit(status);
+}
+
+// --help and --version: the text on stdout, or a line on stderr saying why it could not be
+// written (a full disk, a closed pipe).
+int printText(const std::string& text) {
+    const bool written = std::fputs(text.c_str(), stdout) >= 0;
+    if (written && std::fflush(stdout) == 0) return acw::kExitOk;
+    std::fprintf(stderr, "ac-wattmeter: writing the output failed (%s)\n", std::strerror(errno));
+    return acw::kExitFailedPartWay;
 }
 
 }  // namespace
@@ -33,11 +44,9 @@ int main(int argc, char** argv) {
     const acw::CommandLineOptions& options = parsed.options;
     switch (options.action) {
         case acw::CommandLineOptions::Action::Help:
-            std::fputs(acw::usageText().c_str(), stdout);
-            return std::fflush(stdout) == 0 ? acw::kExitOk : acw::kExitFailedPartWay;
+            return printText(acw::usageText());
         case acw::CommandLineOptions::Action::Version:
-            std::fputs(acw::versionText().c_str(), stdout);
-            return std::fflush(stdout) == 0 ? acw::kExitOk : acw::kExitFailedPartWay;
+            return printText(acw::versionText());
         case acw::CommandLineOptions::Action::Measure:
             if (options.measuresLive()) {
                 // The capture layer needs an application object and its event loop.

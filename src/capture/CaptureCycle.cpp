@@ -33,7 +33,7 @@ CaptureCycle::~CaptureCycle() {
     if (capturing_) input_.close();
 }
 
-bool CaptureCycle::start(int deviceId) {
+bool CaptureCycle::StartCapture(int deviceId) {
     // A second START while capturing would open a second device; the running capture goes on.
     if (capturing_) return true;
     waveFormat_ = WaveFormat::stereoPcm11025();
@@ -50,7 +50,8 @@ bool CaptureCycle::start(int deviceId) {
         return false;
     }
     input_.start();
-    engine_.startCapture();
+    droppedAtStart_ = input_.droppedBuffers();
+    engine_.StartCapture();
     if (host_.showLamps) host_.showLamps();
     capturing_ = true;
     buffersProcessed_ = 0;
@@ -65,9 +66,13 @@ void CaptureCycle::StopCapture() {
     input_.close();
     capturing_ = false;
     watchdog_.stop();
-    engine_.stopCapture();
+    engine_.StopCapture();
     if (host_.showLamps) host_.showLamps();
     if (wasCapturing) emit captureStopped();
+}
+
+std::uint64_t CaptureCycle::buffersDropped() const {
+    return input_.droppedBuffers() - droppedAtStart_;
 }
 
 void CaptureCycle::onBufferReady() {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 
 #include "capture/WaveFormat.h"
@@ -15,9 +16,9 @@ class WaveInput;
 // What the capture cycle needs of the window around it. All calls come on the GUI thread from
 // the event loop, never from inside one another.
 struct CaptureHost {
-    // The buffer is in engine.captureBuffer: measure it, write readouts and lamps, draw the scope.
+    // The buffer is in engine.captureBuffer: measure it and show what was measured.
     std::function<void()> processBuffer;
-    // Copy the engine's lamp colours to the lamp labels.
+    // The engine's lamps changed (START turned them red, STOP off): show them.
     std::function<void()> showLamps;
     // Show a modal error message and return when it is closed: `text` is the instrument's fixed
     // message, `advice` (a second line, the informative text of a message box) says what went
@@ -30,10 +31,10 @@ struct CaptureHost {
 
 // The capture cycle between START and STOP, event driven on the GUI thread.
 //
-// START (start()) fills waveFormat, opens the device `deviceId` of the input and, on success,
-// starts it, resets the engine's moving averages, turns both lamps red and begins capturing; a
-// failed open shows "Wave input device didn't open!" (title "Error") and changes nothing else.
-// A START while capturing is ignored.
+// START (StartCapture()) fills waveFormat, opens the device `deviceId` of the input and, on
+// success, starts it, resets the engine's moving averages, turns both lamps red and begins
+// capturing; a failed open shows "Wave input device didn't open!" (title "Error") and changes
+// nothing else. A START while capturing is ignored.
 //
 // While capturing, each complete buffer is copied into values 0..8191 of engine.captureBuffer
 // (values 8192 and above are never written) and host.processBuffer() runs. At most one buffer is
@@ -62,7 +63,7 @@ public:
 
     // START with the device id chosen in the picker (-1 = the system's default input). Returns
     // true when capture runs afterwards (also when it was running already).
-    bool start(int deviceId);
+    bool StartCapture(int deviceId);
     // STOP.
     void StopCapture();
     bool isCapturing() const { return capturing_; }
@@ -76,6 +77,8 @@ public:
 
     // Buffers measured since the last START.
     long long buffersProcessed() const { return buffersProcessed_; }
+    // Buffers the input dropped since the last START because measuring fell behind.
+    std::uint64_t buffersDropped() const;
 
 signals:
     void captureStarted();
@@ -99,6 +102,7 @@ private:
     int watchdogMs_ = kDefaultWatchdogMs;
     QTimer watchdog_;
     long long buffersProcessed_ = 0;
+    std::uint64_t droppedAtStart_ = 0;
 };
 
 }  // namespace acw

@@ -65,6 +65,13 @@ void PacedInput::close() {
     closeSource();
 }
 
+bool PacedInput::readUnpaced(std::span<std::int16_t, 8192> out) {
+    if (!open_ || running_) return false;
+    if (produce(out)) return true;
+    setProblem(endReason());
+    return false;
+}
+
 void PacedInput::tick() {
     if (!running_) return;
     const auto nowUs = static_cast<std::uint64_t>(clock_.nsecsElapsed() / 1000);
@@ -126,8 +133,10 @@ bool DemoAdaptorInput::skip(std::uint64_t buffers) {
     return true;
 }
 
-RecordingInput::RecordingInput(const std::string& path, QObject* parent)
-    : PacedInput(QFileInfo(QString::fromStdString(path)).fileName(), parent), path_(path) {}
+RecordingInput::RecordingInput(const std::string& path, Playback playback, QObject* parent)
+    : PacedInput(QFileInfo(QString::fromStdString(path)).fileName(), parent),
+      path_(path),
+      playback_(playback) {}
 
 RecordingInput::~RecordingInput() = default;
 
@@ -149,9 +158,12 @@ QString RecordingInput::endReason() const {
 
 void RecordingInput::closeSource() { reader_.reset(); }
 
+std::int64_t RecordingInput::buffersInRecording() const { return reader_ ? reader_->blocks() : 0; }
+
 bool RecordingInput::nextBlock(std::int16_t* block) {
     if (!reader_) return false;
     if (reader_->readBlock(block)) return true;
+    if (playback_ == Playback::Once) return false;
     if (!reader_->error().empty() || !reader_->rewind()) return false;
     return reader_->readBlock(block);
 }

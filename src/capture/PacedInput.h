@@ -34,6 +34,7 @@ public:
     void start() override;
     void close() override;
     bool isOpen() const override { return open_; }
+    bool readUnpaced(std::span<std::int16_t, 8192> out) override;
 
     // Buffers produced since start().
     std::uint64_t buffersProduced() const { return produced_; }
@@ -82,8 +83,10 @@ private:
     std::unique_ptr<SyntheticSignal> signal_;
 };
 
-// A recording of the adaptor played as a sound card, looping over its whole 4096-frame blocks.
-// The device name is the file's name (cut to 31 characters). open() fails when the file is
+// A recording of the adaptor played as a sound card: its whole 4096-frame blocks in order, over
+// and over again (Playback::Looping, the window) or once (Playback::Once, headless measuring: the
+// end of the recording ends the signal). The device name is the file's name (cut to 31
+// characters). open() fails when the file is
 // missing or fails the recording checks (2 channels, 11025 Hz, at least 4096 frames); the reason
 // is then in openError() and problem().
 //
@@ -96,10 +99,15 @@ private:
 class RecordingInput : public PacedInput {
     Q_OBJECT
 public:
-    explicit RecordingInput(const std::string& path, QObject* parent = nullptr);
+    enum class Playback { Looping, Once };
+
+    explicit RecordingInput(const std::string& path, Playback playback = Playback::Looping,
+                            QObject* parent = nullptr);
     ~RecordingInput() override;
 
     const std::string& openError() const { return openError_; }
+    // Whole buffers in the recording (0 while it is not open).
+    std::int64_t buffersInRecording() const;
 
 protected:
     bool openSource() override;
@@ -112,6 +120,7 @@ private:
     bool nextBlock(std::int16_t* block);
 
     std::string path_;
+    Playback playback_;
     std::unique_ptr<RecordingReader> reader_;
     std::string openError_;
 };

@@ -38,7 +38,10 @@ QString shortDeviceName(const QString& name);
 //   emitted), in a few words that name the device or file; it is empty when the source cannot
 //   tell, and cleared by the next open().
 // - Everything, signals included, happens on the thread that owns the object (the GUI thread);
-//   no signal is emitted from inside open(), start(), takeBuffer() or close().
+//   no signal is emitted from inside open(), start(), takeBuffer(), readUnpaced() or close().
+// - Sources that make their signal themselves (a recording, the demo adaptor) can also be read
+//   unpaced, for headless measuring: after open() and instead of start(), each readUnpaced()
+//   writes the next buffer at once. A sound card cannot be read so.
 class WaveInput : public QObject {
     Q_OBJECT
 public:
@@ -54,6 +57,16 @@ public:
     // returns true; returns false and leaves `out` alone when no complete buffer waits.
     virtual bool takeBuffer(std::span<std::int16_t, 8192> out) = 0;
     virtual bool hasBuffer() const = 0;
+    // Complete buffers dropped since open() because the consumer fell behind.
+    virtual std::uint64_t droppedBuffers() const { return 0; }
+
+    // Unpaced reading: writes the next buffer into `out` and returns true; returns false at the
+    // end of the signal (problem() is then empty) or when reading failed (problem() says why),
+    // and always for a source that cannot be read unpaced or is not open.
+    virtual bool readUnpaced(std::span<std::int16_t, 8192> out) {
+        (void)out;
+        return false;
+    }
 
     // Why the last open failed or the stream ended, without a closing full stop; may be empty.
     const QString& problem() const { return problem_; }
@@ -77,7 +90,7 @@ public:
 
     bool takeBuffer(std::span<std::int16_t, 8192> out) override;
     bool hasBuffer() const override;
-    std::uint64_t droppedBuffers() const { return assembler_.droppedBuffers(); }
+    std::uint64_t droppedBuffers() const override { return assembler_.droppedBuffers(); }
 
 protected:
     // Appends captured bytes; emits bufferReady() when a complete buffer becomes available.

@@ -5,8 +5,13 @@
 
 namespace acw {
 
-std::unique_ptr<WaveInput> makeWaveInput(bool demo, const std::optional<std::string>& inputPath) {
-    if (inputPath) return std::make_unique<RecordingInput>(*inputPath);
+std::unique_ptr<WaveInput> makeWaveInput(bool demo, const std::optional<std::string>& inputPath,
+                                         RecordingPlayback playback) {
+    if (inputPath) {
+        return std::make_unique<RecordingInput>(
+            *inputPath, playback == RecordingPlayback::Once ? RecordingInput::Playback::Once
+                                                            : RecordingInput::Playback::Looping);
+    }
     if (demo) return std::make_unique<DemoAdaptorInput>();
     return std::make_unique<AudioDeviceInput>();
 }

@@ -8,9 +8,14 @@
 
 namespace acw {
 
+// How a recording given as the source is played: over and over as a sound card would deliver it
+// (the window), or once (headless measuring, where its end is the end of the run).
+enum class RecordingPlayback { Looping, Once };
+
 // Chooses the capture source from the program's options: a recording (`--input FILE`) or the
 // demo adaptor (`--demo`) as the only device, otherwise the system's sound cards. A recording is
-// only checked when it is opened (at START).
-std::unique_ptr<WaveInput> makeWaveInput(bool demo, const std::optional<std::string>& inputPath);
+// only checked when it is opened.
+std::unique_ptr<WaveInput> makeWaveInput(bool demo, const std::optional<std::string>& inputPath,
+                                         RecordingPlayback playback = RecordingPlayback::Looping);
 
 }  // namespace acw

@@ -126,17 +126,17 @@ MeasurementEngine::MeasurementEngine() {
     fft.BuildBitReverseTable();
 }
 
-void MeasurementEngine::startCapture() {
+void MeasurementEngine::StartCapture() {
     frequencySum = 0.0;
     historyCount = 0;
     ampsHistoryCount = 0;
-    label1Colour = kLampRed;
-    label2Colour = kLampRed;
+    ampsLock = Lamp::Red;
+    voltsLock = Lamp::Red;
 }
 
-void MeasurementEngine::stopCapture() {
-    label1Colour = kLampBlack;
-    label2Colour = kLampBlack;
+void MeasurementEngine::StopCapture() {
+    ampsLock = Lamp::Off;
+    voltsLock = Lamp::Off;
 }
 
 void MeasurementEngine::ProcessBuffer() {
@@ -224,7 +224,7 @@ void MeasurementEngine::ProcessBuffer() {
     if (historyIndex >= averagingDepth + 1) historyIndex = 1;
     if (historyCount > averagingDepth) {
         historyCount = averagingDepth;
-        label2Colour = kLampGreen;
+        voltsLock = Lamp::Green;
         if (slotValid()) frequencySum -= frequencyHistory[static_cast<std::size_t>(historyIndex)];
     }
     if (slotValid()) frequencyHistory[static_cast<std::size_t>(historyIndex)] = leftFrequency;
@@ -235,36 +235,36 @@ void MeasurementEngine::ProcessBuffer() {
     ampsHistoryCount += 1;
     if (ampsHistoryCount > averagingDepth) {
         ampsHistoryCount = averagingDepth;
-        label1Colour = kLampGreen;
+        ampsLock = Lamp::Green;
     }
 
-    readouts.label36 = frequencyReadoutText(averageFrequency);
+    readouts.averageFrequency = frequencyReadoutText(averageFrequency);
 
     // Both extremes restart from the half-range: on a zero-centred signal the half-range follows
     // a rise at once and halves its excess over a lower peak on every following buffer.
     voltsMin = voltsHalfRange;
     voltsMax = voltsHalfRange;
 
-    readouts.label57.assign(1, 'V');
-    readouts.label37 = rmsReadoutText(voltsRms);
-    readouts.label7 = formatPattern(voltsRms, "0.0");
+    readouts.voltsUnit.assign(1, 'V');
+    readouts.voltsRms = rmsReadoutText(voltsRms);
+    readouts.voltsLarge = formatPattern(voltsRms, "0.0");
 
     ampsMin = ampsHalfRange;
     ampsMax = ampsHalfRange;
 
-    readouts.label54.assign(1, 'A');
-    readouts.label35 = rmsReadoutText(ampsRms);
-    readouts.label8 = formatPattern(ampsRms, "0.00");
+    readouts.ampsUnit.assign(1, 'A');
+    readouts.ampsRms = rmsReadoutText(ampsRms);
+    readouts.ampsLarge = formatPattern(ampsRms, "0.00");
 
     storeIfFinite(voltAmps, voltsRms * ampsRms);
     // Power factor as W / VA; without apparent power it keeps its previous value.
     if (voltAmps > 0.0) storeIfFinite(powerFactor, watts / voltAmps);
 
-    readouts.label41 = formatPattern(voltAmps, "0.0##");
-    readouts.label40 = formatPattern(watts, "0.0##");
-    readouts.label42 = formatPattern(powerFactor, "0.000");
-    readouts.label3 = formatPattern(voltsCrest, "0.000");
-    readouts.label5 = formatPattern(ampsCrest, "0.000");
+    readouts.voltAmps = formatPattern(voltAmps, "0.0##");
+    readouts.watts = formatPattern(watts, "0.0##");
+    readouts.powerFactor = formatPattern(powerFactor, "0.000");
+    readouts.voltsCrest = formatPattern(voltsCrest, "0.000");
+    readouts.ampsCrest = formatPattern(ampsCrest, "0.000");
 }
 
 }  // namespace acw

@@ -9,37 +9,35 @@
 
 namespace acw {
 
-// Lamp colours as 0x00BBGGRR values (red + 256 green + 65536 blue).
-inline constexpr std::uint32_t kLampBlack = 0;
-inline constexpr std::uint32_t kLampRed = 255;
-inline constexpr std::uint32_t kLampGreen = 65280;
+// The state of a lock lamp: off while no capture runs, red until the readings have settled,
+// green once they have.
+enum class Lamp : std::uint8_t { Off, Red, Green };
 
-// The texts of the readout panel after a buffer, by label name. The four readout updates of a
-// buffer are, in this order: frequency (label36); voltage (label57, label37, label7); current
-// (label54, label35, label8); power group (label41, label40, label42, label3, label5).
+// The texts of the readout panel after a buffer, under the reading each one shows. The four
+// readout updates of a buffer are, in this order: frequency; voltage (unit, small and large
+// readout); current (unit, small and large readout); power group (VA, W, PF, V-CF, A-CF).
 struct ReadoutTexts {
-    std::string label36 = "0.0";  // averageFrequency, "###.#" completed
-    std::string label57 = "V";
-    std::string label37 = "0.0";  // voltsRms, "#.###" completed
-    std::string label7 = "0.0";   // voltsRms, "0.0"
-    std::string label54 = "A";
-    std::string label35 = "0.0";  // ampsRms, "#.###" completed
-    std::string label8 = "0.0";   // ampsRms, "0.00"
-    std::string label41 = "0.0";  // voltAmps, "0.0##"
-    std::string label40 = "0.0";  // watts, "0.0##"
-    std::string label42 = "0.0";  // powerFactor, "0.000"
-    std::string label3 = "0.0";   // voltsCrest, "0.000"
-    std::string label5 = "0.0";   // ampsCrest, "0.000"
+    std::string averageFrequency = "0.0";  // "###.#" completed to one decimal
+    std::string voltsUnit = "V";
+    std::string voltsRms = "0.0";    // "#.###" completed to three decimals
+    std::string voltsLarge = "0.0";  // "0.0", the large AC LINE VOLTAGE readout
+    std::string ampsUnit = "A";
+    std::string ampsRms = "0.0";      // "#.###" completed to three decimals
+    std::string ampsLarge = "0.0";    // "0.00", the large AC LINE CURRENT readout
+    std::string voltAmps = "0.0";     // "0.0##"
+    std::string watts = "0.0";        // "0.0##"
+    std::string powerFactor = "0.0";  // "0.000"
+    std::string voltsCrest = "0.0";   // "0.000"
+    std::string ampsCrest = "0.0";    // "0.000"
 };
 
 // The measurement engine. It owns every value the per-buffer computation keeps, under the
-// instrument's names. The capture side writes `captureBuffer` (values 0..8191) and calls
-// ProcessBuffer once per buffer; the window then copies `readouts` and the two lamp colours to
-// its labels and hands the sample arrays and frequencies to the scope. Nothing here depends on a
-// window, so the engine runs and is observed headless.
+// instrument's names. The measurement session writes `captureBuffer` (values 0..8191), calls
+// ProcessBuffer once per buffer and hands what it computed to the views. Nothing here depends on
+// a window, so the engine runs and is observed headless.
 //
 // Order of calls: construct (builds windowTable and the FFT's bit-reversal table), then for each
-// capture run: startCapture(), any number of ProcessBuffer(), stopCapture(). The calibration
+// capture run: StartCapture(), any number of ProcessBuffer(), StopCapture(). The calibration
 // divisors may change between buffers and must never be 0.
 //
 // The object is about 1 MB; allocate it on the heap.
@@ -51,9 +49,9 @@ public:
     MeasurementEngine();
 
     // START after a successful open: resets the moving averages and turns both lamps red.
-    void startCapture();
-    // STOP: both lamps black; every reading and the rest of the state stay.
-    void stopCapture();
+    void StartCapture();
+    // STOP: both lamps off; every reading and the rest of the state stay.
+    void StopCapture();
     // Computes every reading from `captureBuffer`.
     void ProcessBuffer();
 
@@ -103,9 +101,9 @@ public:
     double frequencySum = 0.0;
     std::int32_t ampsHistoryCount = 0;
 
-    // Lamp colours: Label2 is "VOLTS LOCK", Label1 is "AMPS LOCK".
-    std::uint32_t label2Colour = kLampBlack;
-    std::uint32_t label1Colour = kLampBlack;
+    // "VOLTS LOCK" and "AMPS LOCK".
+    Lamp voltsLock = Lamp::Off;
+    Lamp ampsLock = Lamp::Off;
 
     ReadoutTexts readouts;
 

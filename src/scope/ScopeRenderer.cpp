@@ -106,7 +106,7 @@ void Pass::verticalScale(Channel& c) {
 
 // The user's gain and time base, from frame 1000, no trigger.
 bool Pass::manualSweep(const Channel& c) {
-    view_.setLblTB1Text(timeBaseReadoutText(s_.captureLength, s_.timeBase));
+    view_.setTimeBaseText(timeBaseReadoutText(s_.captureLength, s_.timeBase));
     const double n = nearest(kLastFilledFrame / 200.0 * 9.3 * (s_.timeBase / 25.0) * s_.sampleRate /
                              kReferenceRate);
     const double unitsPerFrameDivisor = s_.timeBase / 25.0;
@@ -155,8 +155,8 @@ bool Pass::drawChannel(Channel& c) {
     if (c.isRight && s_.lockToL == 1) c.trigger = s_.leftTrigger;
     setTraceColour(c.colour);
     if (s_.manualScale != 0) return manualSweep(c);
-    if (c.isRight) view_.setLblTB1Text(" ");
-    if (!c.isRight && c.cycles != 0.0) view_.setLblTB1Text(" ");
+    if (c.isRight) view_.setTimeBaseText(" ");
+    if (!c.isRight && c.cycles != 0.0) view_.setTimeBaseText(" ");
     return automaticSweep(c);
 }
 
@@ -164,7 +164,7 @@ bool Pass::drawChannel(Channel& c) {
 // (positive below y = 210), with the manual gains and time base, from frame 1000.
 bool Pass::drawXY(std::span<const std::int32_t> left, std::span<const std::int32_t> right) {
     setTraceColour(kLeftTraceColour);
-    view_.setLblTB1Text(" ");
+    view_.setTimeBaseText(" ");
     const double n = nearest(kLastFilledFrame / 200.0 * 11.0 * (s_.timeBase / 25.0) *
                              s_.sampleRate / kReferenceRate);
     auto px = [&](std::int32_t l) { return std::floor(9350.0 - s_.gainL * 0.005 * 24.0 * l); };
@@ -222,13 +222,8 @@ std::string timeBaseReadoutText(std::int32_t captureLength, std::int32_t timeBas
 
 bool displayscope1(const ScopeSamples& samples, ScopeState& state, DrawingSurface& surface,
                    ScopeView& view) {
-    // Gain lock: while "Lock L  R" is checked the right gain follows the left one.
-    if (view.lockCheckChecked()) {
-        state.lockGains = 1;
-        state.gainR = state.gainL;
-    } else {
-        state.lockGains = 0;
-    }
+    // Gain lock: while it is on the right gain follows the left one.
+    if (state.lockGains == 1) state.gainR = state.gainL;
 
     drawGraticule(surface);
 

@@ -43,10 +43,11 @@ void drawGraticule(DrawingSurface& surface);
 std::string timeBaseReadoutText(std::int32_t captureLength, std::int32_t timeBase);
 
 // Draws one complete scope picture over whatever the surface holds (it never clears): the gain
-// lock from the view, the graticule, then the traces of `state.scopeMode` (automatic sweep with
-// trigger and vertical scale, manual sweep, or XY), and sets `lblTB1` through the view.
-// Reads the settings in `state`, writes `lockGains`, `gainR`, `traceColour` and the working
-// values. Every trace is white while `exportMode` is nonzero.
+// lock (`lockGains` 1: the right gain takes the left one), the graticule, then the traces of
+// `state.scopeMode` (automatic sweep with trigger and vertical scale, manual sweep, or XY), and
+// sets the time-per-division label through the view. Reads the settings in `state`, writes
+// `gainR`, `traceColour` and the working values. Every trace is white while `exportMode` is
+// nonzero.
 //
 // Returns true after a complete picture. Returns false when the pass ended early because a
 // sample index left the arrays (the trigger search of a frequency below about 1.37 Hz runs

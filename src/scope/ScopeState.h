@@ -8,15 +8,16 @@ namespace acw {
 
 // The oscilloscope's settings and the renderer's working values, under the instrument's names.
 // The values given are those before the settings file is applied. The window's scope controls
-// change the settings between pictures; displayscope1 reads the settings, writes `lockGains`
-// and `gainR` (gain lock), `traceColour` and the working values, which carry over from one
-// picture to the next (the automatic sweep reuses them while a channel's frequency is 0).
+// change the settings between pictures (`lockGains` follows the "Lock L  R" box); displayscope1
+// reads the settings, writes `gainR` (gain lock), `traceColour` and the working values, which
+// carry over from one picture to the next (the automatic sweep reuses them while a channel's
+// frequency is 0).
 struct ScopeState {
     // Settings.
     std::int16_t scopeMode = 2;    // 0 left, 1 right, 2 left and right, 3 XY; others: no trace
     std::int16_t manualScale = 0;  // nonzero: manual gains and time base; 0: automatic
     std::int16_t splitTrace = 0;   // nonzero: left base line y = 160, right y = 260; else 210
-    std::int16_t lockGains = 0;    // 1: the right gain follows the left one
+    std::int16_t lockGains = 0;    // 1: the right gain follows the left one ("Lock L  R")
     std::int32_t gainL = 0;        // manual gains, 1..1024 once checked by the controls
     std::int32_t gainR = 0;
     std::int32_t timeBase = 0;  // manual time base, 1..256 once checked by the controls

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "session/MeasurementSession.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <span>
+
+#include "capture/CaptureCycle.h"
+#include "capture/WaveInput.h"
+#include "measure/CaptureLayout.h"
+#include "measure/Measurement.h"
+#include "measure/MeasurementEngine.h"
+#include "session/MeasurementObserver.h"
+
+namespace acw {
+
+MeasurementSession::MeasurementSession(std::unique_ptr<WaveInput> input, QObject* parent)
+    : QObject(parent), engine_(std::make_unique<MeasurementEngine>()), input_(std::move(input)) {
+    // The instrument's fixed parameters: 16384 values per buffer, averaging over 3 buffers.
+    engine_->captureLength = kCaptureLength;
+    engine_->averagingDepth = 3;
+    CaptureHost host;
+    host.processBuffer = [this] { processCaptured(); };
+    host.showLamps = [this] { notifyLamps(); };
+    host.reportError = [this](const QString& title, const QString& text, const QString& advice) {
+        report(title, text, advice);
+    };
+    cycle_ = std::make_unique<CaptureCycle>(*input_, *engine_, std::move(host));
+    connect(cycle_.get(), &CaptureCycle::captureStarted, this,
+            [this] { forEachObserver([](MeasurementObserver& o) { o.captureStarted(); }); });
+    connect(cycle_.get(), &CaptureCycle::captureStopped, this,
+            [this] { forEachObserver([](MeasurementObserver& o) { o.captureStopped(); }); });
+}
+
+MeasurementSession::~MeasurementSession() {
+    // The cycle closes the input it drives; both go before the engine.
+    cycle_.reset();
+    input_.reset();
+}
+
+void MeasurementSession::addObserver(MeasurementObserver& observer) {
+    if (std::find(observers_.begin(), observers_.end(), &observer) == observers_.end())
+        observers_.push_back(&observer);
+}
+
+void MeasurementSession::removeObserver(MeasurementObserver& observer) {
+    // During a notification the entry is only cleared, so the loop over the list stays valid.
+    for (MeasurementObserver*& entry : observers_) {
+        if (entry == &observer) entry = nullptr;
+    }
+    if (notifying_ == 0) std::erase(observers_, nullptr);
+}
+
+template <typename Call>
+void MeasurementSession::forEachObserver(Call&& call) {
+    ++notifying_;
+    // Observers added during the notification are called from the next one on.
+    const std::size_t count = observers_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (observers_[i] != nullptr) call(*observers_[i]);
+    }
+    if (--notifying_ == 0) std::erase(observers_, nullptr);
+}
+
+bool MeasurementSession::startCapture() { return cycle_->StartCapture(selectedDevice_); }
+
+void MeasurementSession::stopCapture() { cycle_->StopCapture(); }
+
+bool MeasurementSession::isCapturing() const { return cycle_->isCapturing(); }
+
+double MeasurementSession::voltsCal() const { return engine_->voltsCal; }
+double MeasurementSession::ampsCal() const { return engine_->ampsCal; }
+
+void MeasurementSession::setVoltsCal(double divisor) {
+    engine_->voltsCal = divisor == 0.0 ? 1.0 : divisor;
+}
+
+void MeasurementSession::setAmpsCal(double divisor) {
+    engine_->ampsCal = divisor == 0.0 ? 1.0 : divisor;
+}
+
+void MeasurementSession::processCaptured() {
+    // The cycle has copied the buffer into the engine; it counts this buffer once it returns.
+    const std::uint64_t dropped = cycle_->buffersDropped();
+    if (cycle_->buffersProcessed() == 0) droppedSeen_ = 0;
+    const auto index = static_cast<std::int64_t>(cycle_->buffersProcessed() + dropped);
+    const std::uint64_t droppedBefore = dropped - droppedSeen_;
+    droppedSeen_ = dropped;
+    engine_->ProcessBuffer();
+    handOut(index, droppedBefore);
+}
+
+void MeasurementSession::handOut(std::int64_t bufferIndex, std::uint64_t droppedBefore) {
+    ++buffersMeasured_;
+    const Measurement m = measurementOf(*engine_, bufferIndex, droppedBefore);
+    forEachObserver([&m](MeasurementObserver& o) { o.measured(m); });
+}
+
+void MeasurementSession::notifyLamps() {
+    const Lamp volts = engine_->voltsLock;
+    const Lamp amps = engine_->ampsLock;
+    forEachObserver([volts, amps](MeasurementObserver& o) { o.lampsChanged(volts, amps); });
+}
+
+MeasurementSession::UnpacedEnd MeasurementSession::measureUnpaced(std::int64_t maxBuffers) {
+    if (!input_->open(0, WaveFormat::stereoPcm11025())) return UnpacedEnd::OpenFailed;
+    stopRequested_ = false;
+    engine_->StartCapture();
+    notifyLamps();
+    forEachObserver([](MeasurementObserver& o) { o.captureStarted(); });
+
+    // Values 0..8191 are overwritten by every buffer; the rest stay 0, as in the capture buffer.
+    std::span<std::int16_t, kRecordedValues> recorded(engine_->captureBuffer.data(),
+                                                      kRecordedValues);
+    UnpacedEnd end = UnpacedEnd::LimitReached;
+    for (std::int64_t index = 0; index < maxBuffers; ++index) {
+        if (!input_->readUnpaced(recorded)) {
+            end = input_->problem().isEmpty() ? UnpacedEnd::SignalEnded : UnpacedEnd::ReadFailed;
+            break;
+        }
+        engine_->ProcessBuffer();
+        handOut(index, 0);
+        if (stopRequested_) {
+            end = UnpacedEnd::Stopped;
+            break;
+        }
+    }
+
+    engine_->StopCapture();
+    notifyLamps();
+    forEachObserver([](MeasurementObserver& o) { o.captureStopped(); });
+    input_->close();
+    return end;
+}
+
+void MeasurementSession::report(const QString& title, const QString& text, const QString& advice) {
+    if (reporter_) {
+        reporter_(title, text, advice);
+        return;
+    }
+    std::fprintf(stderr, "ac-wattmeter: %s %s\n", text.toLocal8Bit().constData(),
+                 advice.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+}  // namespace acw

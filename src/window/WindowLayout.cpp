@@ -1,0 +1,322 @@
+// The face of the instrument: every control of the main window at its designed place, with its
+// caption, colours, font, border and the state it has when the window is created.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+#include <cmath>
+
+#include "scope/ImageSurface.h"
+#include "window/MainWindow.h"
+#include "window/WindowControls.h"
+
+namespace acw {
+
+namespace {
+
+const QColor kFaceGrey(224, 224, 224);
+const QColor kBlack(0, 0, 0);
+const QColor kGreen(0, 255, 0);
+const QColor kWhite(255, 255, 255);
+
+template <typename W>
+W* place(W* widget, const char* name, const QRect& geometry) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// A label; by default transparent, caption centred at the top as the instrument's labels are.
+template <typename L = QLabel>
+L* makeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
+             Qt::Alignment align = Qt::AlignHCenter | Qt::AlignTop) {
+    auto* label = place(new L(caption, parent), name, geometry);
+    label->setAlignment(align);
+    return label;
+}
+
+void setBackground(QWidget* widget, const QColor& colour) {
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, colour);
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+void setBordered(QFrame* frame) {
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    frame->setLineWidth(1);
+}
+
+// A numeric readout: green text on black, centred, initial caption "0.0".
+QLabel* makeReadout(QWidget* parent, const char* name, const QRect& geometry, double points) {
+    QLabel* label = makeLabel(parent, name, QStringLiteral("0.0"), geometry);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::Window, kBlack);
+    pal.setColor(QPalette::WindowText, kGreen);
+    label->setPalette(pal);
+    label->setAutoFillBackground(true);
+    label->setFont(faceFont(points, true));
+    return label;
+}
+
+// A unit caption beside or below its readout: transparent, centred, 9.75 pt bold.
+QLabel* makeUnit(QWidget* parent, const char* name, const char* caption, const QRect& geometry) {
+    QLabel* label = makeLabel(parent, name, QString::fromLatin1(caption), geometry);
+    label->setFont(faceFont(9.75, true));
+    return label;
+}
+
+// Our sans-serif runs a pixel or two wider than the old dialog face on a few short captions;
+// such a caption may run on into the empty space at its right instead of being cut.
+void growToCaption(QLabel* label) {
+    const int need = QFontMetrics(label->font()).horizontalAdvance(label->text()) + label->width() -
+                     label->contentsRect().width();
+    if (need > label->width()) label->resize(need, label->height());
+}
+
+QLabel* makeLamp(QWidget* parent, const char* name, const QRect& geometry) {
+    QLabel* lamp = makeLabel(parent, name, QString(), geometry);
+    setBordered(lamp);
+    setBackground(lamp, kBlack);
+    return lamp;
+}
+
+QLineEdit* makeTextBox(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
+    auto* box = place(new QLineEdit(QString::fromLatin1(text), parent), name, geometry);
+    box->setAlignment(Qt::AlignCenter);
+    box->setTextMargins(0, 0, 0, 0);
+    return box;
+}
+
+CommandButton* makeButton(QWidget* parent, const char* name, const char* caption,
+                          const QRect& geometry, bool flat) {
+    return place(new CommandButton(QString::fromLatin1(caption), flat, parent), name, geometry);
+}
+
+QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption,
+                     const QRect& geometry) {
+    auto* box = place(new QCheckBox(caption, parent), name, geometry);
+    box->setChecked(false);
+    return box;
+}
+
+// The window icon: a green sine and a yellow current trace on a black scope screen.
+QIcon makeIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(kBlack);
+    QPainter p(&pixmap);
+    p.setPen(QColor(85, 85, 85));
+    p.drawLine(0, 16, 31, 16);
+    p.drawLine(16, 0, 16, 31);
+    QPainterPath volts;
+    QPainterPath amps;
+    for (int x = 0; x < 32; ++x) {
+        const double phase = x * 2.0 * 3.14159265358979 / 24.0;
+        const QPointF v(x, 16.0 - 11.0 * std::sin(phase));
+        const QPointF a(x, 16.0 - 6.0 * std::sin(phase - 0.55));
+        if (x == 0) {
+            volts.moveTo(v);
+            amps.moveTo(a);
+        } else {
+            volts.lineTo(v);
+            amps.lineTo(a);
+        }
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(255, 255, 0), 1.5));
+    p.drawPath(amps);
+    p.setPen(QPen(kGreen, 2.0));
+    p.drawPath(volts);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+void MainWindow::buildMenu() {
+    MainWindowControls& c = controls_;
+    QMenuBar* bar = menuBar();
+    c.fileMenu = bar->addMenu(QStringLiteral("File"));
+    c.fileMenu->setObjectName(QStringLiteral("mnuFile"));
+    c.saveScopeAction = new QAction(QStringLiteral("Save Screen1 as bmp"), this);
+    c.saveScopeAction->setObjectName(QStringLiteral("mnuSave1"));
+    auto* divider = new QAction(this);
+    divider->setSeparator(true);
+    divider->setObjectName(QStringLiteral("dv1"));
+    c.exitAction = new QAction(QStringLiteral("Exit"), this);
+    c.exitAction->setObjectName(QStringLiteral("mnuExit"));
+    c.fileMenu->addAction(c.saveScopeAction);
+    c.fileMenu->addAction(divider);
+    c.fileMenu->addAction(c.exitAction);
+    // "Soundcard Setup" and "Help" are commands on the menu bar itself.
+    c.soundcardSetupAction = new QAction(QStringLiteral("Soundcard Setup"), this);
+    c.soundcardSetupAction->setObjectName(QStringLiteral("mnuSetup"));
+    c.helpAction = new QAction(QStringLiteral("Help"), this);
+    c.helpAction->setObjectName(QStringLiteral("mnuHelp"));
+    bar->addAction(c.soundcardSetupAction);
+    bar->addAction(c.helpAction);
+}
+
+void MainWindow::buildFace() {
+    MainWindowControls& k = controls_;
+    setObjectName(QStringLiteral("TGNCounter"));
+    setWindowTitle(QStringLiteral("AC-Wattmeter"));
+    setWindowIcon(makeIcon());
+    setFont(defaultFaceFont());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kFaceGrey);
+    pal.setColor(QPalette::Button, kFaceGrey);
+    pal.setColor(QPalette::WindowText, kBlack);
+    pal.setColor(QPalette::ButtonText, kBlack);
+    pal.setColor(QPalette::Base, kWhite);
+    pal.setColor(QPalette::Text, kBlack);
+    setPalette(pal);
+
+    buildMenu();
+
+    k.client = new QWidget(this);
+    k.client->setObjectName(QStringLiteral("client"));
+    k.client->setAutoFillBackground(true);
+    k.client->setFixedSize(kClientWidthPx, kVisibleClientHeightPx);
+    setCentralWidget(k.client);
+
+    // The scope screen.
+    k.scopeScreen =
+        place(new ScopeScreen(scopeImage_, k.client), "GraphBox", twipsRect(240, 1800, 4695, 3255));
+
+    // Readout panel.
+    QWidget* c = k.client;
+    k.voltsReadout = makeReadout(c, "Label37", twipsRect(5040, 1800, 1695, 375), 12);
+    k.ampsReadout = makeReadout(c, "Label35", twipsRect(5040, 2160, 1695, 375), 12);
+    k.frequencyReadout = makeReadout(c, "Label36", twipsRect(5040, 2520, 1695, 375), 12);
+    k.wattsReadout = makeReadout(c, "Label40", twipsRect(5040, 2880, 1695, 375), 12);
+    k.voltAmpsReadout = makeReadout(c, "Label41", twipsRect(5040, 3240, 1695, 375), 12);
+    k.powerFactorReadout = makeReadout(c, "Label42", twipsRect(5040, 3600, 1695, 375), 12);
+    k.voltsCrestReadout = makeReadout(c, "Label3", twipsRect(5040, 3960, 1695, 375), 12);
+    k.ampsCrestReadout = makeReadout(c, "Label5", twipsRect(5040, 4320, 1695, 375), 12);
+    k.voltsLargeReadout = makeReadout(c, "Label7", twipsRect(240, 5160, 2295, 855), 36);
+    k.ampsLargeReadout = makeReadout(c, "Label8", twipsRect(2640, 5160, 2295, 855), 36);
+    k.voltsUnit = makeUnit(c, "Label57", "V", twipsRect(6840, 1800, 375, 255));
+    k.ampsUnit = makeUnit(c, "Label54", "A", twipsRect(6840, 2175, 375, 255));
+    makeUnit(c, "Label55", "HZ", twipsRect(6840, 2550, 375, 255));
+    makeUnit(c, "Label10", "W", twipsRect(6840, 2925, 375, 255));
+    makeUnit(c, "Label14", "VA", twipsRect(6840, 3300, 375, 255));
+    makeUnit(c, "Label4", "PF", twipsRect(6840, 3675, 375, 255));
+    makeUnit(c, "Label17", "V-CF", twipsRect(6720, 4050, 615, 255));
+    makeUnit(c, "Label6", "A-CF", twipsRect(6720, 4425, 615, 255));
+    makeUnit(c, "Label9", "AC LINE VOLTAGE", twipsRect(240, 6045, 2295, 255));
+    makeUnit(c, "Label11", "AC LINE CURRENT", twipsRect(2640, 6045, 2295, 255));
+
+    makeLabel(c, "Label49", QStringLiteral("VOLTS LOCK"), twipsRect(5160, 4800, 1215, 255));
+    k.voltsLockLamp = makeLamp(c, "Label2", twipsRect(6480, 4800, 150, 150));
+    makeLabel(c, "Label50", QStringLiteral("AMPS LOCK"), twipsRect(5160, 5040, 1215, 255));
+    k.ampsLockLamp = makeLamp(c, "Label1", twipsRect(6480, 5040, 150, 150));
+    k.startButton = makeLabel<ClickableLabel>(c, "Label15", QStringLiteral("START"),
+                                              twipsRect(5040, 5400, 975, 375));
+    k.stopButton = makeLabel<ClickableLabel>(c, "Label16", QStringLiteral("STOP"),
+                                             twipsRect(6120, 5400, 975, 375));
+    for (ClickableLabel* key : {k.startButton, k.stopButton}) {
+        setBordered(key);
+        key->setFont(faceFont(12, false));
+        key->setCursor(Qt::PointingHandCursor);
+    }
+    QLabel* title = makeLabel(c, "Label13", QStringLiteral("Morvane Labs KR-460"),
+                              twipsRect(5040, 5880, 2055, 495));
+    title->setFont(faceFont(9.75, true));
+    title->setWordWrap(true);
+
+    // Scope control frame.
+    k.scopeFrame = place(new CaptionFrame(QStringLiteral("Scope Control"), c), "ScopeFrame",
+                         twipsRect(240, 120, 6975, 1575));
+    QWidget* f = k.scopeFrame;
+    k.leftGainUpButton = makeButton(f, "cmdSC1L_volup", "^", twipsRect(840, 360, 375, 315), true);
+    k.leftGainDownButton = makeButton(f, "cmdSC1L_voldn", "v", twipsRect(840, 840, 375, 315), true);
+    k.rightGainUpButton = makeButton(f, "cmdSC1R_volup", "^", twipsRect(1320, 360, 375, 315), true);
+    k.rightGainDownButton =
+        makeButton(f, "cmdSC1R_voldn", "v", twipsRect(1320, 840, 375, 315), true);
+    k.leftGainUpButton->setFont(faceFont(12, false));
+    k.rightGainUpButton->setFont(faceFont(12, false));
+    k.leftGainBox = makeTextBox(f, "LgainReadout", "1", twipsRect(120, 600, 615, 285));
+    k.rightGainBox = makeTextBox(f, "RgainReadout", "1", twipsRect(1800, 600, 615, 285));
+    growToCaption(makeLabel(f, "Label31", QStringLiteral("L Gain"), twipsRect(240, 960, 495, 255),
+                            Qt::AlignLeft | Qt::AlignTop));
+    growToCaption(makeLabel(f, "Label23", QStringLiteral("R Gain"), twipsRect(1920, 960, 495, 255),
+                            Qt::AlignLeft | Qt::AlignTop));
+    k.splitTraceCheck =
+        makeCheck(f, "SplitCheck", QStringLiteral("Split Trace"), twipsRect(840, 1200, 1335, 255));
+    k.lockGainsCheck =
+        makeCheck(f, "LockCheck", QStringLiteral("Lock L  R"), twipsRect(2280, 1200, 1095, 255));
+    k.channelModeButton = makeButton(f, "SA_LR", "L/R", twipsRect(2880, 360, 495, 375), false);
+    k.channelModeLabel =
+        makeLabel(f, "LRlabel", QStringLiteral("L"), twipsRect(2880, 760, 495, 255));
+    setBordered(k.channelModeLabel);
+    k.scalingButton =
+        makeButton(f, "cmdAutoScale", "AutoScale", twipsRect(3600, 1080, 975, 375), true);
+    k.timeBaseLabel =
+        makeLabel(f, "lblTB1", QStringLiteral("0 ms/div"), twipsRect(3840, 120, 1575, 255));
+    k.longerTimeBaseButton =
+        makeButton(f, "cmdTbase1Up", "<", twipsRect(3840, 360, 375, 255), true);
+    k.timeBaseBox = makeTextBox(f, "TbaseReadout", "1", twipsRect(4320, 360, 615, 285));
+    k.shorterTimeBaseButton =
+        makeButton(f, "cmdTbase1Down", ">", twipsRect(5040, 360, 375, 255), true);
+    makeLabel(f, "Label20", QStringLiteral("Manual Timebase"), twipsRect(3840, 720, 1575, 255));
+    k.triggerLockButton =
+        makeButton(f, "Command1", "Lock to L", twipsRect(4680, 1080, 975, 375), true);
+    auto* line1 = place(
+        new QFrame(f), "Line1",
+        QRect(5880 / kTwipsPerPixel, 120 / kTwipsPerPixel, 1, (1560 - 120) / kTwipsPerPixel + 1));
+    line1->setFrameStyle(QFrame::VLine | QFrame::Plain);
+    line1->setLineWidth(1);
+    k.calibrateVoltsButton =
+        makeButton(f, "cmdCalV", "Cal V", twipsRect(6000, 240, 855, 255), false);
+    k.voltsReferenceBox = makeTextBox(f, "txtV", "120", twipsRect(6120, 520, 615, 285));
+    k.calibrateAmpsButton =
+        makeButton(f, "cmdCalA", "Cal A", twipsRect(6000, 920, 855, 255), false);
+    k.ampsReferenceBox = makeTextBox(f, "txtA", "1", twipsRect(6120, 1200, 615, 285));
+
+    // Sound-card picker, hidden below the visible part of the window.
+    k.devicePicker = place(new CaptionFrame(QStringLiteral("Soundcard Selection"), c),
+                           "frmSoundcardPicker", twipsRect(120, 6960, 5895, 1455));
+    QWidget* picker = k.devicePicker;
+    k.deviceList = place(new QListWidget(picker), "List1", twipsRect(120, 240, 3975, 840));
+    QLabel* hint = makeLabel(picker, "Label65",
+                             QStringLiteral("Doubleclick soundcard source from the lists above."),
+                             twipsRect(120, 1080, 3975, 255));
+    setBackground(hint, kFaceGrey);
+    k.pickerExitButton = makeLabel<ClickableLabel>(picker, "Label64", QStringLiteral("EXIT"),
+                                                   twipsRect(4440, 480, 975, 255));
+    setBordered(k.pickerExitButton);
+    k.pickerExitButton->setCursor(Qt::PointingHandCursor);
+    k.devicePicker->hide();
+
+    // Hidden drawing surfaces: never shown, they only keep images.
+    k.exportCanvas = new HiddenSurface(QStringLiteral("Picture1"), QSize(135, 135), kWhite, c);
+    k.whiteCanvas = new HiddenSurface(QStringLiteral("Picture2"), QSize(135, 135), kWhite, c);
+    k.blankScope = new HiddenSurface(QStringLiteral("nullscope"), QSize(255, 135), kBlack, c);
+    k.scopeBuffer =
+        new HiddenSurface(QStringLiteral("ScopeBuff"), QSize(336, 336), QColor(192, 0, 192), c);
+    for (HiddenSurface* s : {k.exportCanvas, k.whiteCanvas, k.blankScope, k.scopeBuffer})
+        s->move(0, kDesignedClientHeightPx);
+
+    // The calibration delays: one-shot, 2000 ms, not running.
+    for (QTimer** timer : {&k.voltsCalibrationTimer, &k.ampsCalibrationTimer}) {
+        *timer = new QTimer(this);
+        (*timer)->setInterval(2000);
+        (*timer)->setSingleShot(true);
+    }
+    k.voltsCalibrationTimer->setObjectName(QStringLiteral("Timer1"));
+    k.ampsCalibrationTimer->setObjectName(QStringLiteral("Timer2"));
+
+    // Fixed size: the visible client area below the menu bar, no resizing, no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidthPx, menuBar()->sizeHint().height() + kVisibleClientHeightPx);
+}
+
+}  // namespace acw
