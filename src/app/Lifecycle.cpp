@@ -35,6 +35,8 @@ QMessageBox::StandardButton reportOnStderrAndInABox(QWidget& parent, const UserM
     std::fflush(stderr);
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), message.text, buttons, &parent);
     box.setInformativeText(message.advice);
+    // Escape means "go on without": Ignore where it is offered.
+    if (buttons.testFlag(QMessageBox::Ignore)) box.setEscapeButton(QMessageBox::Ignore);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -53,6 +55,8 @@ UserMessage settingsSaveFailureMessage(const QString& path, const QString& reaso
         "disk is not full");
     if (isFolderInPlace(reason)) {
         fix = QStringLiteral("Rename or remove that folder");
+    } else if (reason.contains(QStringLiteral("a file is in the way"))) {
+        fix = QStringLiteral("Rename or remove that file, or save the settings elsewhere");
     } else if (reason.contains(QStringLiteral("cannot be created"))) {
         fix = QStringLiteral("Create that folder, or make the folder above it writable");
     }

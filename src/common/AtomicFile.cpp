@@ -52,7 +52,13 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     // short write at its final flush without an error and renames the truncated file over the
     // old one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        // The new content goes to a temporary file beside the target first: what failed is the
+        // folder, whatever word the system has for it (/proc answers "No such file").
+        return fail(
+            QStringLiteral("the folder %1 cannot be written (%2)")
+                .arg(QDir::toNativeSeparators(target.absolutePath()), plain(file.errorString())));
+    }
     const char* next = bytes.constData();
     qint64 left = bytes.size();
     while (left > 0) {

@@ -18,7 +18,8 @@ namespace acw {
 //
 // Returns true on success. On failure returns false and, when `reason` is given, stores a short
 // reason in the system's words ("Permission denied", "No space left on device", "it is a
-// folder, not a file", ...), without a closing full stop, fit to follow "Could not save ... :".
+// folder, not a file", "the folder /proc cannot be written (...)" when nothing can be created in
+// the folder), without a closing full stop, fit to follow "Could not save ... :".
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
 
 }  // namespace acw

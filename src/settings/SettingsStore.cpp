@@ -54,6 +54,13 @@ bool SettingsStore::save(const SettingsValues& values, QString* reason) const {
 
     const QString folder = QFileInfo(path_).absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
+        // A file where a folder of the path should be: say which, it is what must go.
+        for (QFileInfo above(folder); !above.isRoot(); above = QFileInfo(above.absolutePath())) {
+            if (above.exists() && !above.isDir()) {
+                return fail(QStringLiteral("a file is in the way: %1 is a file, not a folder")
+                                .arg(QDir::toNativeSeparators(above.absoluteFilePath())));
+            }
+        }
         return fail(QStringLiteral("the folder %1 does not exist and cannot be created")
                         .arg(QDir::toNativeSeparators(folder)));
     }
