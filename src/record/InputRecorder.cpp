@@ -101,7 +101,7 @@ public:
             if (n != InputRecorder::kBufferFrames || failed_) return stopped(failureReason());
             if (!flac_) frames_.fetch_add(static_cast<std::uint64_t>(n));
         }
-        const std::string gone = checkStillAtPath(path_, fd_);
+        const std::string gone = checkStillAtPath(absolutePath_, fd_);
         return gone.empty() ? std::string() : stopped(gone);
     }
 
@@ -196,6 +196,7 @@ private:
     }
 
     const std::string path_;
+    const std::string absolutePath_ = absolutePath(path_);  // for the check that it is still there
     const bool flac_;
     const std::size_t queueBuffers_;
     std::atomic<std::uint64_t>& frames_;

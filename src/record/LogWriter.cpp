@@ -41,7 +41,7 @@ public:
             if (length_ > lineEnd_ && ::ftruncate(fd_, lineEnd_) == 0) length_ = lineEnd_;
             return stopped(systemReason(error));
         }
-        const std::string gone = checkStillAtPath(path_, fd_);
+        const std::string gone = checkStillAtPath(absolutePath_, fd_);
         return gone.empty() ? std::string() : stopped(gone);
     }
 
@@ -63,6 +63,7 @@ private:
     }
 
     std::string path_;
+    const std::string absolutePath_ = absolutePath(path_);  // for the check that it is still there
     int fd_;
     off_t length_;   // bytes in the file
     off_t lineEnd_;  // up to the end of its last complete line
@@ -96,7 +97,7 @@ std::string LogWriter::open(const std::string& path, std::string_view headerLine
         char last = '\n';
         if (::pread(fd, &last, 1, info.st_size - 1) != 1)
             return fail("cannot be read (" + systemReason(errno) + ")");
-        if (last != '\n') start = "\n";
+        if (last != '\n') start.assign(1, '\n');
     }
     std::size_t written = 0;
     if (const int writeError = writeAll(fd, start.data(), start.size(), written)) {

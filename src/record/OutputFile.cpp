@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace acw {
 
@@ -53,6 +54,12 @@ int openOutputFile(const std::string& path, int flags, std::string& error, bool&
     }
     created = !exists;
     return fd;
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
 }
 
 std::string checkStillAtPath(const std::string& path, int fd) {

@@ -20,6 +20,9 @@ std::string systemReason(int errorNumber);
 // whether the file did not exist before.
 int openOutputFile(const std::string& path, int flags, std::string& error, bool& created);
 
+// `path` made absolute against the current folder, so that it keeps naming the same file.
+std::string absolutePath(const std::string& path);
+
 // "" while `path` still names the file open as `fd`; otherwise the reason it does not (the file
 // or its folder was removed, moved or replaced).
 std::string checkStillAtPath(const std::string& path, int fd);
