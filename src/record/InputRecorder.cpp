@@ -98,8 +98,8 @@ public:
                 return stopped("a WAV file holds at most 4 GiB; record to .flac for longer");
             const sf_count_t n =
                 sf_writef_short(file_, values.data() + at, InputRecorder::kBufferFrames);
+            if (!flac_ && n > 0) frames_.fetch_add(static_cast<std::uint64_t>(n));
             if (n != InputRecorder::kBufferFrames || failed_) return stopped(failureReason());
-            if (!flac_) frames_.fetch_add(static_cast<std::uint64_t>(n));
         }
         const std::string gone = checkStillAtPath(absolutePath_, fd_);
         return gone.empty() ? std::string() : stopped(gone);
