@@ -21,9 +21,11 @@ struct OptionName {
     bool takesValue;
 };
 constexpr OptionName kOptions[] = {
-    {"measure", false}, {"list-devices", false}, {"device", true},
-    {"input", true},    {"demo", false},         {"buffers", true},
-    {"settings", true}, {"help", false},         {"version", false},
+    {"measure", false},      {"list-devices", false}, {"device", true},     {"input", true},
+    {"demo", false},         {"buffers", true},       {"settings", true},   {"channels", true},
+    {"config", true},        {"analysis", false},     {"harmonics", false}, {"energy", false},
+    {"current-delay", true}, {"record", true},        {"mqtt", true},       {"help", false},
+    {"version", false},
 };
 
 bool takesValue(std::string_view name) {
@@ -75,12 +77,23 @@ std::string checkCombination(const CommandLineOptions& o, bool measureGiven, boo
     if (o.demo && o.inputPath) return "--input and --demo cannot be used together";
     if (o.device && o.inputPath) return "--device and --input cannot be used together";
     if (o.device && o.demo) return "--device and --demo cannot be used together";
+    if (o.channels && !o.inputPath) return "--channels is used only with --input";
+    if (o.harmonics && !o.analysis) return "--harmonics needs --analysis";
     if (o.action == Action::Measure) {
         if (!o.demo && !o.inputPath && !o.device)
             return "--measure needs --input FILE, --demo or --device N";
         if (o.demo && !o.buffers) return "--measure --demo needs --buffers N";
+        if (o.recordPath && !o.device) return "--record is used only with --measure --device";
         return {};
     }
+    for (const auto& [given, name] :
+         {std::pair{o.analysis, "--analysis"}, std::pair{o.energy, "--energy"},
+          std::pair{o.currentDelayFrames.has_value(), "--current-delay"},
+          std::pair{o.recordPath.has_value(), "--record"}}) {
+        if (given) return std::string(name) + " is used only with --measure";
+    }
+    if (o.action == Action::ListDevices && (o.mqttUrl || o.configPath))
+        return std::string(o.mqttUrl ? "--mqtt" : "--config") + " is not used with --list-devices";
     if (o.buffers) return "--buffers is used only with --measure";
     if (o.device) return "--device is used only with --measure";
     if (o.action == Action::ListDevices && o.settingsPath)
@@ -156,14 +169,33 @@ CommandLineParse parseCommandLine(const std::vector<std::string>& allArguments) 
         result.error = std::string(option) + ": " + problem;
         return result;
     };
+    o.analysis = given("analysis");
+    o.harmonics = given("harmonics");
+    o.energy = given("energy");
     for (const auto& [option, target] :
-         {std::pair{"input", &o.inputPath}, std::pair{"settings", &o.settingsPath}}) {
+         {std::pair{"input", &o.inputPath}, std::pair{"settings", &o.settingsPath},
+          std::pair{"config", &o.configPath}, std::pair{"record", &o.recordPath},
+          std::pair{"mqtt", &o.mqttUrl}, std::pair{"channels", &o.channels}}) {
         if (!given(option)) continue;
-        const std::string path = value(option);
-        if (path.empty())
-            return fail(option == std::string("input") ? "--input" : "--settings",
-                        "needs a file name");
-        *target = path;
+        const std::string text = value(option);
+        if (text.empty()) {
+            const std::string name = std::string("--") + option;
+            const std::string what = name == "--mqtt"       ? "needs a broker URL"
+                                     : name == "--channels" ? "needs two channels"
+                                                            : "needs a file name";
+            return fail(name.c_str(), what);
+        }
+        *target = text;
+    }
+    if (given("current-delay")) {
+        const std::string text = value("current-delay");
+        double frames = 0.0;
+        const char* last = text.data() + text.size();
+        const auto [ptr, ec] = std::from_chars(text.data(), last, frames);
+        if (text.empty() || ec != std::errc() || ptr != last || !(frames >= -4.0 && frames <= 4.0))
+            return fail("--current-delay",
+                        "bad value '" + text + "': a number of frames from -4 to 4 is needed");
+        o.currentDelayFrames = frames;
     }
     long long number = 0;
     if (given("buffers")) {
@@ -190,10 +222,11 @@ CommandLineParse parseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string usageText() {
-    return "Usage: ac-wattmeter [--demo | --input FILE] [--settings FILE]\n"
-           "       ac-wattmeter --measure --input FILE [--buffers N] [--settings FILE]\n"
-           "       ac-wattmeter --measure --demo --buffers N [--settings FILE]\n"
-           "       ac-wattmeter --measure --device N [--buffers N] [--settings FILE]\n"
+    return "Usage: ac-wattmeter [--demo | --input FILE] [--settings FILE] [--config FILE]\n"
+           "                    [--mqtt URL]\n"
+           "       ac-wattmeter --measure --input FILE [--buffers N] [OPTIONS]\n"
+           "       ac-wattmeter --measure --demo --buffers N [OPTIONS]\n"
+           "       ac-wattmeter --measure --device N [--buffers N] [--record FILE] [OPTIONS]\n"
            "       ac-wattmeter --list-devices [--demo | --input FILE]\n"
            "\n"
            "AC power analyser for a sound card's stereo line input (left = voltage,\n"
@@ -210,6 +243,21 @@ std::string usageText() {
            "  --buffers N      measure at most N buffers (required with --measure --demo)\n"
            "  --settings FILE  take the calibration from FILE instead of the user's\n"
            "                   wattmeter.ini; headless measuring never writes it\n"
+           "  --channels L,R   the voltage and current channels of a recording with more\n"
+           "                   than two (1-based)\n"
+           "  --analysis       add p_w,q_var,s_va,phi_deg,thd_v_pct,thd_i_pct: signed active\n"
+           "                   power, reactive power, apparent power, phase and distortion\n"
+           "                   over whole line cycles (empty outside 40-70 Hz)\n"
+           "  --harmonics      with --analysis, add v_h1..v_h50,i_h1..i_h50 (RMS)\n"
+           "  --energy         add wh,wh_import,wh_export,varh,vah,elapsed_s from the first\n"
+           "                   buffer on\n"
+           "  --current-delay D  the current channel lags the voltage by D frames (-4..4);\n"
+           "                   the analysis corrects it\n"
+           "  --record FILE    with --device, write the captured input to FILE (.wav, .flac)\n"
+           "  --mqtt URL       publish every buffer to an MQTT broker, with Home Assistant\n"
+           "                   discovery: mqtt[s]://[user[:password]@]host[:port][/prefix]\n"
+           "  --config FILE    the program's own settings instead of\n"
+           "                   ~/.config/ac-wattmeter/ac-wattmeter.conf\n"
            "  --help           show this text\n"
            "  --version        show the program's version\n"
            "\n"

@@ -19,11 +19,19 @@ struct CommandLineOptions {
     };
 
     Action action = Action::Window;
-    bool demo = false;                        // --demo: the built-in demo adaptor as the source
-    std::optional<std::string> inputPath;     // --input FILE: a recording as the source
-    std::optional<std::string> settingsPath;  // --settings FILE: instead of the user's file
-    std::optional<std::int64_t> buffers;      // --buffers N: at most N buffers (N >= 1)
-    std::optional<int> device;                // --device N: sound card N (-1 = the default)
+    bool demo = false;                         // --demo: the built-in demo adaptor as the source
+    std::optional<std::string> inputPath;      // --input FILE: a recording as the source
+    std::optional<std::string> settingsPath;   // --settings FILE: instead of the user's file
+    std::optional<std::int64_t> buffers;       // --buffers N: at most N buffers (N >= 1)
+    std::optional<int> device;                 // --device N: sound card N (-1 = the default)
+    std::optional<std::string> channels;       // --channels L,R: the two channels of --input
+    std::optional<std::string> configPath;     // --config FILE: the program's own configuration
+    bool analysis = false;                     // --analysis: the power analysis columns
+    bool harmonics = false;                    // --harmonics: and the harmonics columns
+    bool energy = false;                       // --energy: the energy columns
+    std::optional<double> currentDelayFrames;  // --current-delay D: frames, -4..4
+    std::optional<std::string> recordPath;     // --record FILE: the captured input, WAV or FLAC
+    std::optional<std::string> mqttUrl;        // --mqtt URL: publish every buffer
 
     // True when the source is a sound card (--device), measured live through the capture layer.
     bool measuresLive() const { return action == Action::Measure && device.has_value(); }
@@ -47,6 +55,10 @@ struct CommandLineParse {
 // --buffers; --input, --demo and --device exclude each other; --buffers and --device are only for
 // --measure; --settings is not for --list-devices. A --device id is a whole number of -1 or more
 // (-1 = the system's default input); whether the device exists is found out when it is opened.
+// --analysis, --harmonics (which needs --analysis), --energy and --current-delay (a number from
+// -4 to 4) are only for --measure; --record only for --measure --device; --channels only with
+// --input; --mqtt and --config not for --list-devices. The --mqtt URL and the --channels choice
+// are checked by their users, before measuring starts.
 //
 // New options are added to the option table in CommandLine.cpp (name and whether a value
 // follows), read into the options after parsing and, where they combine with others, checked.
