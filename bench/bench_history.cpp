@@ -6,6 +6,7 @@
 //  - BM_EnergyDayOfBuffers: a day of buffers through the integrator, against a long double sum
 //    of the same terms. Goal: relative error under 1e-9 (error_ratio_to_1e-9 < 1); the cost per
 //    buffer is reported.
+//  - BM_EnergyThirtyDaysError: the same over thirty days.
 //  - BM_TrendAppend: the cost of appending one point to a full history.
 #include <benchmark/benchmark.h>
 
@@ -116,6 +117,28 @@ void BM_EnergyDayOfBuffers(benchmark::State& state) {
         (static_cast<double>(kDayBuffers) * static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_EnergyDayOfBuffers)->Unit(benchmark::kMillisecond);
+
+// Thirty days of buffers (6.98 million), generated on the fly: only the error is reported.
+void BM_EnergyThirtyDaysError(benchmark::State& state) {
+    for (auto _ : state) {
+        acw::EnergyIntegrator integrator;
+        integrator.start();
+        long double in = 0, s = 0;
+        for (int k = 0; k < 30 * kDayBuffers; ++k) {
+            const acw::EnergySample sample = fridge(k);
+            in += sample.activePowerW;
+            s += sample.apparentPowerVa;
+            integrator.add(sample);
+        }
+        const acw::EnergyTotals t = integrator.totals();
+        constexpr long double kHours = 4096.0L / 11025.0L / 3600.0L;
+        const double worst = static_cast<double>(std::max(std::fabs(t.whImport / (in * kHours) - 1),
+                                                          std::fabs(t.vah / (s * kHours) - 1)));
+        state.counters["relative_error"] = worst;
+        state.counters["error_ratio_to_1e-9"] = worst / 1e-9;
+    }
+}
+BENCHMARK(BM_EnergyThirtyDaysError)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_EnergyAdd(benchmark::State& state) {
     acw::EnergyIntegrator integrator;

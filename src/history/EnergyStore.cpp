@@ -18,6 +18,7 @@ QString EnergyStore::path() const { return QDir(folder_).filePath(QLatin1String(
 
 EnergyStore::LoadResult EnergyStore::load() {
     LoadResult result;
+    if (folder_.isEmpty()) return result;
     const QString filePath = path();
     const QFileInfo info(filePath);
     if (!info.exists() && !info.isSymLink()) {
@@ -78,6 +79,7 @@ bool EnergyStore::save(const EnergyIntegrator& integrator, QString* reason) {
         if (reason != nullptr) *reason = why;
         return false;
     };
+    if (folder_.isEmpty()) return fail(QStringLiteral("no configuration folder is known"));
     if (damagedInTheWay_) {
         return fail(QStringLiteral("the damaged file %1 is in the way and could not be set aside")
                         .arg(QDir::toNativeSeparators(path())));

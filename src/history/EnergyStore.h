@@ -47,6 +47,7 @@ public:
         QString reason;
     };
 
+    // `folder` empty: the platform names no configuration folder; nothing is loaded or saved.
     explicit EnergyStore(QString folder);
 
     QString path() const;

@@ -168,14 +168,21 @@ TrendFrame TrendChart::draw(QPainter& painter, const QRect& area, const TrendHis
             break;
         }
     }
-    const std::int64_t offsetMs =
-        std::int64_t{QDateTime::fromMSecsSinceEpoch(frame.toMs).offsetFromUtc()} * 1000;
     const QString format =
         timeStep < kMinuteMs ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    // Ticks on round local times; the offset from UTC is taken again at each tick, so that a
+    // change to or from summer time within the span keeps the ticks round.
+    const auto offsetAt = [](std::int64_t ms) {
+        return std::int64_t{QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc()} * 1000;
+    };
+    std::int64_t offsetMs = offsetAt(frame.fromMs);
     const std::int64_t localFrom = frame.fromMs + offsetMs;
-    for (std::int64_t local = (localFrom / timeStep + (localFrom % timeStep > 0)) * timeStep;
-         local <= frame.toMs + offsetMs; local += timeStep) {
+    for (std::int64_t local = (localFrom / timeStep + (localFrom % timeStep > 0)) * timeStep;;
+         local += timeStep) {
+        offsetMs = offsetAt(local - offsetMs);
         const std::int64_t t = local - offsetMs;
+        if (t > frame.toMs) break;
+        if (t < frame.fromMs) continue;
         const int x = frame.columnX(t);
         painter.setPen(kGridColour);
         painter.drawLine(x, frame.plot.top(), x, frame.plot.bottom());
