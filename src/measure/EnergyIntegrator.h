@@ -78,7 +78,8 @@ inline double importCost(double whImport, double pricePerKwh) {
 //  - addGap(n) with n > 0: n buffers were lost (dropped by the capture) while running;
 //  - addGap(0): the capture (re)started after a break (capture STOP/START, a device that
 //    stopped, a restart of the program). It counts only when a buffer was integrated since the
-//    last start(), so the caller may call it at every capture start while running.
+//    last start() (or, for a restored running integrator, before the save), so the caller may
+//    call it at every capture start while running: a user's own Stop/Start is no break.
 //
 // Not thread-safe: one thread (the one that measures) makes all calls. The object is small and
 // copyable; totals() and saveText() may be called at any time.
