@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "measure/SimdClone.h"
@@ -96,11 +97,11 @@ ACW_INLINE void pickLanes(V& out, const V& a, const V& b, const M& mask) {
         out[i] = m < kLanes ? a[m] : b[m - kLanes];
     }
 }
-#define ACW_SHUFFLE(a, b, mask)               \
-    ({                                        \
-        __typeof__(a) picked_;                \
-        pickLanes(picked_, (a), (b), (mask)); \
-        picked_;                              \
+#define ACW_SHUFFLE(a, b, mask)                   \
+    ({                                            \
+        std::remove_cvref_t<decltype(a)> picked_; \
+        pickLanes(picked_, (a), (b), (mask));     \
+        picked_;                                  \
     })
 #else
 #define ACW_SHUFFLE __builtin_shuffle
