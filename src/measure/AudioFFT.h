@@ -24,8 +24,17 @@ public:
 
     // Reads input[0..16383], writes output[0..16383] = Re X[n] and imaginaryParts[n] = Im X[n],
     // X[n] = sum_k x[k] e^(+2 pi i n k / 16384). Elements from 16384 on are neither read nor
-    // written. Returns false, touching nothing, when either span is shorter than 16384.
+    // written. Returns false, touching nothing, when either span is shorter than 16384. All
+    // working memory is in the object: different objects may transform on different threads.
     bool ComputeFFT(std::span<const std::int16_t> input, std::span<double> output);
+
+    // Vector instruction sets the transform has code for. Every one gives bit-identical results;
+    // they differ in speed only.
+    enum class SimdLevel { Baseline, Avx2, Avx512 };
+    // The widest level this processor runs (Baseline in a build with ACW_MEASURE_BASELINE_ONLY).
+    static SimdLevel widestSimdLevel();
+    // The widest level ComputeFFT may use; lowering it lets tests check the narrower code.
+    SimdLevel simdLevel = SimdLevel::Avx512;
 
     std::array<std::int32_t, N> bitReverseTable{};
     std::array<float, N> imaginaryParts{};

@@ -50,11 +50,9 @@ Samples roundedWave(double amplitude, int bin, bool useSine) {
 }
 
 TEST(ReverseBits, ReversesTheLowBits) {
-    EXPECT_EQ(AudioFFT::ReverseBits(0, 14), 0);
-    EXPECT_EQ(AudioFFT::ReverseBits(1, 14), 8192);
-    EXPECT_EQ(AudioFFT::ReverseBits(3, 14), 12288);
-    EXPECT_EQ(AudioFFT::ReverseBits(16383, 14), 16383);
-    EXPECT_EQ(AudioFFT::ReverseBits(0b10110, 5), 0b01101);
+    for (const auto& [index, bits, reversed] : std::vector<std::array<int, 3>>{
+             {0, 14, 0}, {1, 14, 8192}, {3, 14, 12288}, {16383, 14, 16383}, {0b10110, 5, 0b01101}})
+        EXPECT_EQ(AudioFFT::ReverseBits(index, static_cast<std::uint8_t>(bits)), reversed) << index;
 }
 
 // A cosine and a sine of 1000 counts at bin 89: the peaks hold N/2 * 1000 in the real or
@@ -111,17 +109,20 @@ std::vector<Samples> variedInputs() {
     return inputs;
 }
 
+// On every vector instruction set this processor runs, down to the baseline code.
 TEST_F(FFTTest, BitIdenticalToTheLiteralTransform) {
     std::vector<double> refRe(kN);
     std::vector<float> refIm(kN);
-    int index = 0;
-    for (const Samples& x : variedInputs()) {
-        run(x);
+    const std::vector<Samples> inputs = variedInputs();
+    for (const Samples& x : inputs) {
         testing::referenceFFT(x, refRe.data(), refIm.data());
-        EXPECT_EQ(std::memcmp(re.data(), refRe.data(), kN * sizeof(double)), 0) << index;
-        EXPECT_EQ(std::memcmp(fft->imaginaryParts.data(), refIm.data(), kN * sizeof(float)), 0)
-            << index;
-        ++index;
+        for (int level = 0; level <= static_cast<int>(AudioFFT::widestSimdLevel()); ++level) {
+            fft->simdLevel = static_cast<AudioFFT::SimdLevel>(level);
+            run(x);
+            EXPECT_TRUE(!std::memcmp(re.data(), refRe.data(), kN * sizeof(double)) &&
+                        !std::memcmp(fft->imaginaryParts.data(), refIm.data(), kN * sizeof(float)))
+                << "input " << &x - inputs.data() << ", level " << level;
+        }
     }
 }
 
