@@ -5,6 +5,8 @@
 #include <memory>
 #include <numbers>
 #include <span>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "measure/MeasurementEngine.h"
@@ -30,24 +32,23 @@ PowerAnalysis analyseFourthBuffer(const SyntheticSignal::Params& p, double delay
 }
 
 TEST(PowerAnalysis, SignsFollowLeadLagAndExportAtAnyLineFrequency) {
-    struct Case {
-        double hz, phiDeg;
-    };
     // Peaks of 10000 and 4000 counts are RMS values of 5000 and 2000 counts on the panel's scale.
     const double s = 5000.0 * kVoltsPerCount * 2000.0 * kAmpsPerCount;
-    for (const Case c : {Case{45.0, 60.0}, Case{57.7, -60.0}, Case{65.0, 150.0}, Case{50.0, -150.0},
-                         Case{60.0, 1.0}, Case{62.1, -1.0}}) {
-        SCOPED_TRACE(c.phiDeg);
-        const PowerAnalysis r =
-            analyseFourthBuffer(SyntheticSignal::sine(c.hz, 1e4, 4e3, c.phiDeg));
-        ASSERT_TRUE(r.valid);
-        EXPECT_NEAR(r.fundamentalHz, c.hz, 1e-4);
-        EXPECT_NEAR(r.phaseDeg, c.phiDeg, 0.01);
+    for (const auto& [hz, phiDeg] : {std::pair{45.0, 60.0},
+                                     {57.7, -60.0},
+                                     {65.0, 150.0},
+                                     {50.0, -150.0},
+                                     {60.0, 1.0},
+                                     {62.1, -1.0}}) {
+        SCOPED_TRACE(phiDeg);
+        const PowerAnalysis r = analyseFourthBuffer(SyntheticSignal::sine(hz, 1e4, 4e3, phiDeg));
+        EXPECT_NEAR(r.fundamentalHz, hz, 1e-4);
+        EXPECT_NEAR(r.phaseDeg, phiDeg, 0.01);
         EXPECT_NEAR(r.apparentPowerVa, s, 1e-4 * s);
-        EXPECT_NEAR(r.activePowerW, s * std::cos(c.phiDeg * kRad), 1e-4 * s);
-        EXPECT_NEAR(r.reactivePowerVar, s * std::sin(c.phiDeg * kRad), 1e-4 * s);
-        EXPECT_NEAR(r.powerFactor, std::cos(c.phiDeg * kRad), 1e-4);
-        EXPECT_NEAR(r.displacementPowerFactor, std::cos(c.phiDeg * kRad), 1e-4);
+        EXPECT_NEAR(r.activePowerW, s * std::cos(phiDeg * kRad), 1e-4 * s);
+        EXPECT_NEAR(r.reactivePowerVar, s * std::sin(phiDeg * kRad), 1e-4 * s);
+        EXPECT_NEAR(r.powerFactor, std::cos(phiDeg * kRad), 1e-4);
+        EXPECT_NEAR(r.displacementPowerFactor, std::cos(phiDeg * kRad), 1e-4);
     }
 }
 
@@ -56,19 +57,15 @@ TEST(PowerAnalysis, ReadsAsThePanelWhenTheBufferHoldsWholeCycles) {
     engine->voltsCal = 1.3;
     engine->ampsCal = 0.7;
     const auto buffer = std::span(engine->captureBuffer).first(kRecordedValues);
-    PowerAnalyser analyser;
+    // Current reversed: the panel shows the magnitude of P, the analysis tells export apart.
+    SyntheticSignal(SyntheticSignal::sine(17 * 11025.0 / 4095.0, 12000, 3000, 150.0))
+        .fill(buffer, kFramesPerBuffer);
+    engine->ProcessBuffer();
     PowerAnalysis r;
-    for (double phiDeg : {30.0, 180.0}) {
-        SyntheticSignal(SyntheticSignal::sine(17 * 11025.0 / 4095.0, 12000, 3000, phiDeg))
-            .fill(buffer, kFramesPerBuffer);
-        engine->ProcessBuffer();
-        analyser.analyse(buffer, {1.3, 0.7, 0.0}, r);
-        EXPECT_NEAR(r.voltsRms / engine->voltsRms, 1.0, 1e-6);
-        EXPECT_NEAR(r.ampsRms / engine->ampsRms, 1.0, 1e-6);
-        EXPECT_NEAR(r.apparentPowerVa / engine->voltAmps, 1.0, 1e-6);
-        // The panel shows the magnitude; the analysis tells export (current reversed) apart.
-        EXPECT_NEAR(r.activePowerW / engine->watts, phiDeg == 180.0 ? -1.0 : 1.0, 1e-6);
-    }
+    PowerAnalyser().analyse(buffer, {1.3, 0.7, 0.0}, r);
+    EXPECT_NEAR(r.voltsRms / engine->voltsRms, 1.0, 1e-6);
+    EXPECT_NEAR(r.apparentPowerVa / engine->voltAmps, 1.0, 1e-6);
+    EXPECT_NEAR(r.activePowerW / engine->watts, -1.0, 1e-6);
 }
 
 // Distorted voltage and current with the current channel late by `skewFrames`, analysed with
@@ -81,34 +78,27 @@ TEST(PowerAnalysis, HarmonicMixAndChannelSkewCorrection) {
     const double s1 = 6000.0 * kVoltsPerCount * 3000.0 * kAmpsPerCount;
     const double s = s1 * std::sqrt(1.0125 * 1.1301);
     const double pTrue = s1 * (std::cos(40.0 * kRad) + 0.05 * 0.2 * std::cos(200.0 * kRad));
-    struct Case {
-        double skewFrames, delayFrames;
-    };
-    for (const Case c :
-         {Case{0.0, 0.0}, Case{1.5, 1.5}, Case{0.25, 0.25}, Case{1.5, 0.0}, Case{2.0, 3.5}}) {
-        SCOPED_TRACE(c.skewFrames);
-        SCOPED_TRACE(c.delayFrames);
-        p.amps.delayFrames = c.skewFrames;
-        const PowerAnalysis r = analyseFourthBuffer(p, c.delayFrames);
-        ASSERT_TRUE(r.valid);
-        const double uncorrectedDeg = (c.skewFrames - c.delayFrames) * 360.0 * 60.0 / 11025.0;
+    // Orders and their RMS of the fundamental's, voltage and current.
+    const std::tuple<int, double, double> harmonics[] = {
+        {2, 0, 0}, {3, 0.1, 0.3}, {5, 0.05, 0.2}, {49, 0, 0}, {50, 0, 0.01}};
+    for (const auto& [skewFrames, delayFrames] :
+         {std::pair{0.0, 0.0}, {1.5, 1.5}, {0.25, 0.25}, {1.5, 0.0}, {2.0, 3.5}}) {
+        SCOPED_TRACE(testing::Message() << "skew " << skewFrames << ", delay " << delayFrames);
+        p.amps.delayFrames = skewFrames;
+        const PowerAnalysis r = analyseFourthBuffer(p, delayFrames);
+        const double uncorrectedDeg = (skewFrames - delayFrames) * 360.0 * 60.0 / 11025.0;
         EXPECT_NEAR(r.phaseDeg, 40.0 + uncorrectedDeg, 0.05);
         // The load's own 40 degrees taken off, the rest is the skew left uncorrected.
-        EXPECT_NEAR(currentDelayForResistiveLoad(r.phaseDeg - 40.0, r.fundamentalHz, c.delayFrames),
-                    c.skewFrames, 0.005);
+        EXPECT_NEAR(currentDelayForResistiveLoad(r.phaseDeg - 40.0, r.fundamentalHz, delayFrames),
+                    skewFrames, 0.005);
         EXPECT_NEAR(r.apparentPowerVa, s, 1e-3 * s);
         EXPECT_NEAR(r.voltsThdPct, 100.0 * std::sqrt(0.0125), 0.05);
         EXPECT_NEAR(r.ampsThdPct, 100.0 * std::sqrt(0.1301), 0.05);
-        const int orders[] = {2, 3, 5, 7, 49, 50};
-        const double voltsRatio[] = {0, 0.10, 0.05, 0, 0, 0},
-                     ampsRatio[] = {0, 0.3, 0.2, 0, 0, 0.01};
-        for (int i = 0; i < 6; ++i) {
-            EXPECT_NEAR(r.voltsHarmonicsRms[orders[i] - 1] / r.voltsHarmonicsRms[0], voltsRatio[i],
-                        5e-4);
-            EXPECT_NEAR(r.ampsHarmonicsRms[orders[i] - 1] / r.ampsHarmonicsRms[0], ampsRatio[i],
-                        5e-4);
+        for (const auto& [order, volts, amps] : harmonics) {
+            EXPECT_NEAR(r.voltsHarmonicsRms[order - 1] / r.voltsHarmonicsRms[0], volts, 5e-4);
+            EXPECT_NEAR(r.ampsHarmonicsRms[order - 1] / r.ampsHarmonicsRms[0], amps, 5e-4);
         }
-        if (c.skewFrames != c.delayFrames) continue;
+        if (skewFrames != delayFrames) continue;
         EXPECT_NEAR(r.activePowerW, pTrue, 5e-4 * s);
         EXPECT_NEAR(r.reactivePowerVar, s1 * std::sin(40.0 * kRad), 1e-3 * s);
     }
@@ -117,33 +107,26 @@ TEST(PowerAnalysis, HarmonicMixAndChannelSkewCorrection) {
 TEST(PowerAnalysis, EmptyWithoutALineFundamentalAndFiniteForAnyInput) {
     struct Case {
         const char* name;
-        SyntheticSignal::Params params;
-        double fundamentalHz;  // 0: no valid result
+        double hz, voltsPeak, ampsPeak, voltsOffset, noise;
+        bool valid;
     };
-    auto offset = [](SyntheticSignal::Params p, double volts, double amps) {
-        p.volts.offsetCounts = volts;
-        p.amps.offsetCounts = amps;
-        return p;
-    };
-    auto noise = SyntheticSignal::sine(50.0, 0.0, 0.0);
-    noise.volts.noiseRmsCounts = noise.amps.noiseRmsCounts = 30000.0;
-    const Case cases[] = {
-        {"silence", SyntheticSignal::sine(50.0, 0.0, 0.0), 0.0},
-        {"1 kHz test tone", SyntheticSignal::sine(1000.0, 20000.0, 8000.0), 0.0},
-        {"38 Hz", SyntheticSignal::sine(38.0, 20000.0, 8000.0), 0.0},
-        {"72 Hz", SyntheticSignal::sine(72.0, 20000.0, 8000.0), 0.0},
-        {"full-scale noise", noise, 0.0},
-        {"both rails", offset(SyntheticSignal::sine(50.0, 0.0, 0.0), 4e4, -4e4), 0.0},
-        {"square between the rails", SyntheticSignal::sine(50.0, 1e6, 1e6, 90.0), 50.0},
-        {"clipped sine on a DC offset", offset(SyntheticSignal::sine(60.0, 3e4, 9e3), 2e4, 0),
-         60.0},
-        {"current alone", SyntheticSignal::sine(55.0, 0.0, 8000.0), 55.0},
-    };
-    for (const Case& c : cases) {
+    // Peaks beyond full scale clip to the rails.
+    for (const Case c :
+         {Case{"silence", 50, 0, 0, 0, 0, false},
+          Case{"1 kHz test tone", 1000, 2e4, 8e3, 0, 0, false},
+          Case{"38 Hz", 38, 2e4, 8e3, 0, 0, false}, Case{"72 Hz", 72, 2e4, 8e3, 0, 0, false},
+          Case{"full-scale noise", 50, 0, 0, 0, 3e4, false},
+          Case{"DC at the rail", 50, 0, 0, 4e4, 0, false},
+          Case{"square between the rails", 50, 1e6, 1e6, 0, 0, true},
+          Case{"clipped sine on a DC offset", 60, 3e4, 9e3, 2e4, 0, true},
+          Case{"current alone", 55, 0, 8e3, 0, 0, true}}) {
         SCOPED_TRACE(c.name);
-        const PowerAnalysis r = analyseFourthBuffer(c.params);
-        EXPECT_EQ(r.valid, c.fundamentalHz > 0.0);
-        EXPECT_NEAR(r.fundamentalHz, c.fundamentalHz, 1e-3);
+        auto p = SyntheticSignal::sine(c.hz, c.voltsPeak, c.ampsPeak, 90.0);
+        p.volts.offsetCounts = c.voltsOffset;
+        p.volts.noiseRmsCounts = p.amps.noiseRmsCounts = c.noise;
+        const PowerAnalysis r = analyseFourthBuffer(p);
+        EXPECT_EQ(r.valid, c.valid);
+        EXPECT_NEAR(r.fundamentalHz, c.valid ? c.hz : 0.0, 1e-3);
         for (double x : {r.voltsRms, r.ampsRms, r.activePowerW, r.reactivePowerVar, r.phaseDeg,
                          r.powerFactor, r.voltsThdPct, r.ampsThdPct})
             EXPECT_TRUE(r.valid ? std::isfinite(x) : x == 0.0);
