@@ -102,8 +102,8 @@ void forEachRaisedCosine(int count, double start, double length, Visit visit) {
     }
 }
 
-// The phase of the raised-cosine weighted sum of x[j] e^{-i omega j} over one window (placed as
-// in forEachRaisedCosine), as a complex number of that angle. Even and odd samples rotate
+// The raised-cosine weighted sum of x[j] e^{-i omega j} over one window (placed as in
+// forEachRaisedCosine), not normalised: only its angle is used. Even and odd samples rotate
 // separately by twice the angle, so that neither rotation waits for the other.
 Complex weightedPhasor(const double* x, int count, double start, double length, double omega) {
     const int first = std::max(0, static_cast<int>(std::ceil(start - 0.5)));
