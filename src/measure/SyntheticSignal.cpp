@@ -24,8 +24,8 @@ SyntheticSignal::Params SyntheticSignal::demoAdaptor() {
     const double ampsRms = 5.0 / kReadingScale;
     const double thirdHarmonic = 0.05;
     // PF = cos(phi) / sqrt(1 + h^2) with h the relative third harmonic: 0.85 overall.
-    const double phiDeg =
-        std::acos(0.85 * std::sqrt(1.0 + thirdHarmonic * thirdHarmonic)) * 180.0 / std::numbers::pi;
+    const double phiDeg = std::acos(0.85 * std::sqrt(1.0 + thirdHarmonic * thirdHarmonic)) *
+                          180.0 / std::numbers::pi;
     p.volts.peakCounts = voltsRms * std::numbers::sqrt2 * kCountsPerVolt;
     p.volts.harmonics = {{3, 0.01, 0.0}};
     p.volts.noiseRmsCounts = 3.0;
@@ -37,8 +37,8 @@ SyntheticSignal::Params SyntheticSignal::demoAdaptor() {
     return p;
 }
 
-SyntheticSignal::Params SyntheticSignal::sine(double frequencyHz, double voltsPeak, double ampsPeak,
-                                              double phaseShiftDeg) {
+SyntheticSignal::Params SyntheticSignal::sine(double frequencyHz, double voltsPeak,
+                                              double ampsPeak, double phaseShiftDeg) {
     Params p;
     p.frequencyHz = frequencyHz;
     p.volts.peakCounts = voltsPeak;
@@ -50,7 +50,12 @@ SyntheticSignal::Params SyntheticSignal::sine(double frequencyHz, double voltsPe
 SyntheticSignal::SyntheticSignal(Params params)
     : params_(std::move(params)), rngState_(params_.noiseSeed ? params_.noiseSeed : 1) {}
 
-double SyntheticSignal::channelValue(const Channel& c, double cycles) {
+double SyntheticSignal::channelValue(const Channel& c) {
+    // Cycles since frame 0, reduced to [0, 1): exact enough for days of frames. Subtracting a
+    // delay of 0 is exact, so an undelayed channel gets the same cycles as always.
+    const double total =
+        (static_cast<double>(frame_) - c.delayFrames) * params_.frequencyHz / params_.sampleRateHz;
+    const double cycles = total - std::floor(total);
     constexpr double twoPi = 2.0 * std::numbers::pi;
     const double degToRad = std::numbers::pi / 180.0;
     const double fundamental = twoPi * cycles + c.phaseDeg * degToRad;
@@ -71,12 +76,8 @@ void SyntheticSignal::fill(std::span<std::int16_t> interleaved, int frames) {
         return static_cast<std::int16_t>(std::clamp(std::nearbyint(v), -32768.0, 32767.0));
     };
     for (int k = 0; k < n; ++k, ++frame_) {
-        // Cycles since frame 0, reduced to [0, 1): exact enough for days of frames.
-        const double total =
-            static_cast<double>(frame_) * params_.frequencyHz / params_.sampleRateHz;
-        const double cycles = total - std::floor(total);
-        interleaved[2 * k] = toSample(channelValue(params_.volts, cycles));
-        interleaved[2 * k + 1] = toSample(channelValue(params_.amps, cycles));
+        interleaved[2 * k] = toSample(channelValue(params_.volts));
+        interleaved[2 * k + 1] = toSample(channelValue(params_.amps));
     }
 }
 

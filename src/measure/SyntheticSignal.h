@@ -25,6 +25,9 @@ public:
         std::vector<Harmonic> harmonics;
         double noiseRmsCounts = 0.0;  // white Gaussian noise
         double offsetCounts = 0.0;    // DC offset
+        // The waveform (not the noise) arrives this many frames late, fractional: a skew between
+        // the two channels of the adaptor or the sound card. 0 leaves the samples as they were.
+        double delayFrames = 0.0;
     };
 
     struct Params {
@@ -59,7 +62,7 @@ public:
     std::uint64_t frameCount() const { return frame_; }
 
 private:
-    double channelValue(const Channel& c, double cycles);
+    double channelValue(const Channel& c);
     double gaussian();
 
     Params params_;
