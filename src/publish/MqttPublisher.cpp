@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,8 +52,10 @@ bool isPublishableTopic(std::string_view topic) {
            MOSQ_ERR_SUCCESS;
 }
 
+// Why a connection or an attempt ended, in words (the library has none for some codes).
 std::string reasonText(int rc, int savedErrno) {
     if (rc == MOSQ_ERR_ERRNO) return std::strerror(savedErrno);
+    if (rc == MOSQ_ERR_KEEPALIVE || rc == MOSQ_ERR_TIMEOUT) return "no answer from the broker";
     return mosquitto_strerror(rc);
 }
 
@@ -91,6 +94,7 @@ struct MqttPublisher::Core {
     bool justConnected = false;
     bool stopping = false;
     bool refusedAttempt = false;
+    bool timedOut = false;
     bool refusedLogin = false;
     bool unreachableReported = false;
     bool refusedReported = false;
@@ -132,7 +136,8 @@ struct MqttPublisher::Core {
             connected = false;
             return;
         }
-        const std::string reason = reasonText(rc, savedErrno);
+        const std::string reason = reasonText(timedOut ? MOSQ_ERR_TIMEOUT : rc, savedErrno);
+        timedOut = false;
         if (connected) {
             connected = false;
             failedAttempts = 0;
@@ -177,6 +182,7 @@ struct MqttPublisher::Core {
 
     void attempt() {
         refusedAttempt = false;
+        timedOut = false;
         answerDeadline = Clock::now() + kAnswerLimit;
         const int rc = mosquitto_connect_async(mosq, host.c_str(), port, kKeepaliveS);
         const int savedErrno = errno;
@@ -235,9 +241,11 @@ struct MqttPublisher::Core {
                 attempt();
                 socket = mosquitto_socket(mosq);
             } else if (socket >= 0 && !connected && Clock::now() >= answerDeadline) {
-                ended(MOSQ_ERR_TIMEOUT, 0);  // the next attempt closes this socket
-                nextAttempt = Clock::now();
-                continue;
+                // The library's keepalive normally gives up first. Cutting the socket makes the
+                // next read fail, and the library closes it and reports the end as usual.
+                timedOut = true;
+                answerDeadline = Clock::time_point::max();
+                ::shutdown(socket, SHUT_RDWR);
             }
             pollfd fds[2] = {{wakeFd, POLLIN, 0}, {socket, POLLIN, 0}};
             if (socket >= 0 && mosquitto_want_write(mosq)) fds[1].events |= POLLOUT;

@@ -38,8 +38,7 @@ inline int loopbackPort(int port) {
 class MosquittoBroker {
 public:
     // `folder` must exist and be private to the test; the configuration and the log go there.
-    explicit MosquittoBroker(std::string folder)
-        : folder_(std::move(folder)), port_(loopbackPort(0)) {}
+    explicit MosquittoBroker(std::string folder) : folder_(std::move(folder)) {}
     ~MosquittoBroker() { stop(); }
 
     int port() const { return port_; }
@@ -71,7 +70,7 @@ public:
 
 private:
     std::string folder_;
-    int port_;
+    int port_ = loopbackPort(0);
     pid_t pid_ = -1;
 };
 
