@@ -326,9 +326,14 @@ std::string MqttPublisher::start(const Config& config) {
             discoveryConfig(sensor, url.prefix, device));
 
     std::string clientId = config.clientId;
-    if (clientId.empty())
-        clientId = "ac-wattmeter-" + std::to_string(::getpid()) + "-" + device.nodeId;
-    if (clientId.size() > 64) clientId.resize(64);
+    if (clientId.empty()) {
+        // Within the 23 characters every broker must take: distinct per process on a machine,
+        // and per machine as far as the host names differ in their first characters.
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        clientId = "acw-" + std::to_string(::getpid()) + "-" + mqttNodeId(host);
+        clientId.resize(std::min<std::size_t>(clientId.size(), 23));
+    }
     core->mosq = mosquitto_new(clientId.c_str(), true, core.get());
     if (!core->mosq)
         return std::string("MQTT: cannot create the client (") + std::strerror(errno) + ")";

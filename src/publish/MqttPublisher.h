@@ -62,7 +62,7 @@ public:
     struct Config {
         MqttUrl url;
         std::string discoveryPrefix = "homeassistant";
-        std::string clientId;  // "" = "ac-wattmeter-<pid>-<node id>", cut to 64 characters
+        std::string clientId;  // "" = "acw-<pid>-<host name>", cut to 23 characters
         std::string deviceName = "AC-Wattmeter";
         std::string swVersion;  // "" leaves sw_version out of the device block
     };
