@@ -49,14 +49,16 @@ struct PublisherEvent {
 // All network work happens on a thread of the publisher's own: a broker that is slow, down or
 // unreachable never delays the caller. The caller's states go through a slot that holds only
 // the latest one: while the broker is away, or slower than the buffers come, older states are
-// overwritten and only the newest is sent. At most one state is on its way to the broker at a
-// time. After a lost connection it tries again after 0.5, 1, 2 and then every 4 s (so at most
-// about 4 s after the broker is back), every 30 s after a refused login; an attempt that gets no
-// answer in 10 s is abandoned and tried again.
+// overwritten and only the newest is sent (after a reconnection, the newest one handed over
+// meanwhile goes first). At most one state is on its way to the broker at a time. After a lost
+// connection it tries again after 0.5, 1, 2 and then every 4 s (so at most about 4 s after the
+// broker is back), every 30 s after a refused login. An attempt that gets no answer is given up
+// after 10 to 15 s, a connection whose broker stops answering after 10 to 20 s (keepalive).
 //
-// Threads: start(), stop(), state(), takeEvents() and the destructor belong to the owner's
-// thread. publishState() may be called from one other thread (the one that measures), but
-// never while start() runs; calls that overlap stop() are harmless and publish nothing.
+// Threads: start(), stop(), takeEvents() and the destructor belong to the owner's thread;
+// state() may be called from any thread. publishState() may be called from one thread at a
+// time (the owner's or the one that measures), never while start() runs; calls that overlap
+// stop() are harmless and publish nothing.
 class MqttPublisher {
 public:
     struct Config {
