@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev
     libgl-dev
     libsndfile1-dev libfftw3-dev
+    libmosquitto-dev mosquitto mosquitto-clients
     libgtest-dev googletest libbenchmark-dev
     pulseaudio pulseaudio-utils
     xvfb xauth fonts-liberation
