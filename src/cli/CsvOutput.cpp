@@ -27,22 +27,24 @@ bool isPipeOrTerminal(std::FILE* out) {
 
 }  // namespace
 
-CsvOutput::CsvOutput(std::FILE* out, MeasurementSession* session, Flushing flushing)
+CsvOutput::CsvOutput(std::FILE* out, MeasurementSession* session, CsvLayout layout,
+                     Flushing flushing)
     : out_(out),
       session_(session),
+      layout_(layout),
       perLine_(flushing == Flushing::PerLine ||
                (flushing == Flushing::Auto && isPipeOrTerminal(out))) {
     buffer_.reserve(perLine_ ? 4096 : kOutputChunk + 4096);
 }
 
 void CsvOutput::captureStarted() {
-    buffer_ += csvHeader();
+    buffer_ += csvHeader(layout_);
     if (perLine_) write();
 }
 
 void CsvOutput::measured(const Measurement& m) {
     if (failed_) return;
-    appendCsvRow(buffer_, m);
+    appendCsvRow(buffer_, m, layout_);
     ++lines_;
     if (perLine_ || buffer_.size() >= kOutputChunk) write();
     if (failed_ && session_ != nullptr) session_->stopUnpaced();

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "session/MeasurementObserver.h"
+#include "measure/CsvRow.h"
+#include "measure/MeasurementObserver.h"
 
 namespace acw {
 
@@ -24,7 +25,7 @@ public:
     enum class Flushing { Auto, PerLine, InChunks };
 
     // `session`: asked to stop an unpaced run when writing fails (may be null).
-    explicit CsvOutput(std::FILE* out, MeasurementSession* session = nullptr,
+    explicit CsvOutput(std::FILE* out, MeasurementSession* session = nullptr, CsvLayout layout = {},
                        Flushing flushing = Flushing::Auto);
 
     bool finish();
@@ -42,6 +43,7 @@ private:
 
     std::FILE* out_;
     MeasurementSession* session_;
+    CsvLayout layout_;
     bool perLine_;
     std::string buffer_;
     std::int64_t lines_ = 0;

@@ -20,6 +20,7 @@
 #include "capture/RecordingReader.h"
 #include "capture/WaveInputFactory.h"
 #include "cli/CsvOutput.h"
+#include "cli/HeadlessExtras.h"
 #include "cli/HeadlessMeasure.h"
 #include "session/MeasurementSession.h"
 #include "settings/MeasuringCalibration.h"
@@ -209,9 +210,16 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
     End end = End::Running;
     QEventLoop loop;
     const std::int64_t limit = options.buffers.value_or(INT64_MAX);
+    HeadlessExtras extras(options, err);
+    const std::string extrasProblem = extras.prepare(session);
+    if (!extrasProblem.empty()) {
+        report(err, extrasProblem);
+        return kExitBadInput;
+    }
     // Each line goes out as soon as its buffer is measured.
-    CsvOutput csv(out, nullptr, CsvOutput::Flushing::PerLine);
+    CsvOutput csv(out, nullptr, extras.layout(), CsvOutput::Flushing::PerLine);
     session.addObserver(csv);
+    session.addObserver(extras);
     // Ends the run after the line that failed or the last line asked for.
     struct RunLimit : MeasurementObserver {
         std::function<void()> check;
@@ -261,13 +269,14 @@ int runLiveMeasure(const CommandLineOptions& options, std::FILE* out, std::FILE*
     if (end == End::Running) loop.exec();
     session.stopCapture();
     csv.finish();
+    const bool extrasDone = extras.finish();
     // The audio stream is released once control is back in an event loop, as in the window.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     switch (end) {
         case End::Running:
         case End::Stopped:
-            return kExitOk;
+            return extrasDone ? kExitOk : kExitFailedPartWay;
         case End::WriteFailed:
             report(err, csv.problem());
             return kExitFailedPartWay;

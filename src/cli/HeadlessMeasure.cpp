@@ -7,6 +7,7 @@
 #include "capture/WaveInput.h"
 #include "capture/WaveInputFactory.h"
 #include "cli/CsvOutput.h"
+#include "cli/HeadlessExtras.h"
 #include "session/MeasurementSession.h"
 #include "settings/MeasuringCalibration.h"
 
@@ -36,10 +37,18 @@ int runHeadlessMeasure(const CommandLineOptions& options, std::FILE* out, std::F
         makeWaveInput(options.demo, options.inputPath, RecordingPlayback::Once));
     session.setVoltsCal(divisors.voltsCal);
     session.setAmpsCal(divisors.ampsCal);
-    CsvOutput csv(out, &session);
+    HeadlessExtras extras(options, err);
+    const std::string extrasProblem = extras.prepare(session);
+    if (!extrasProblem.empty()) {
+        report(extrasProblem);
+        return kExitBadInput;
+    }
+    CsvOutput csv(out, &session, extras.layout());
     session.addObserver(csv);
+    session.addObserver(extras);
 
     const auto end = session.measureUnpaced(options.buffers.value_or(INT64_MAX));
+    const bool extrasDone = extras.finish();
     const QString problem = session.input().problem();
     if (end == MeasurementSession::UnpacedEnd::OpenFailed) {
         report(problem.toStdString());
@@ -53,7 +62,7 @@ int runHeadlessMeasure(const CommandLineOptions& options, std::FILE* out, std::F
         report(problem.toStdString() + "; the output above is incomplete");
         return kExitFailedPartWay;
     }
-    return kExitOk;
+    return extrasDone ? kExitOk : kExitFailedPartWay;
 }
 
 }  // namespace acw

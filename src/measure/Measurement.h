@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <span>
 
+#include "measure/EnergyIntegrator.h"
 #include "measure/MeasurementEngine.h"
+#include "measure/PowerAnalysis.h"
 
 namespace acw {
 
@@ -52,6 +54,12 @@ struct Measurement {
     std::span<const std::int32_t> rightSamples;
     // The buffer as captured: 4096 frames, frame k in values 2k (voltage) and 2k + 1 (current).
     std::span<const std::int16_t> capturedFrames;
+
+    // The power analysis of this buffer (check its `valid`), or null when the session does not
+    // analyse; the energy integration's totals after this buffer, or null when it does not
+    // integrate.
+    const PowerAnalysis* analysis = nullptr;
+    const EnergyTotals* energy = nullptr;
 
     double startSeconds() const { return static_cast<double>(startFrame) / kSampleRateHz; }
 };

@@ -2,6 +2,7 @@
 #include "session/MeasurementSession.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <span>
 
@@ -10,12 +11,37 @@
 #include "measure/CaptureLayout.h"
 #include "measure/Measurement.h"
 #include "measure/MeasurementEngine.h"
-#include "session/MeasurementObserver.h"
+#include "measure/MeasurementObserver.h"
 
 namespace acw {
 
+namespace {
+
+// What the energy integration takes of a buffer: the analysis's signed powers where it found the
+// line (nothing is drawn otherwise), the panel's readings for the statistics.
+EnergySample energySampleOf(const Measurement& m) {
+    EnergySample s;
+    const Readings& r = m.readings;
+    s.voltsRms = r.voltsRms;
+    s.ampsRms = r.ampsRms;
+    s.frequencyHz = r.averageFrequency;
+    s.powerFactor = r.powerFactor;
+    if (m.analysis != nullptr && m.analysis->valid) {
+        s.activePowerW = m.analysis->activePowerW;
+        s.reactivePowerVar = m.analysis->reactivePowerVar;
+        s.apparentPowerVa = m.analysis->apparentPowerVa;
+        s.powerFactor = m.analysis->powerFactor;
+    }
+    return s;
+}
+
+}  // namespace
+
 MeasurementSession::MeasurementSession(std::unique_ptr<WaveInput> input, QObject* parent)
-    : QObject(parent), engine_(std::make_unique<MeasurementEngine>()), input_(std::move(input)) {
+    : QObject(parent),
+      engine_(std::make_unique<MeasurementEngine>()),
+      analyser_(std::make_unique<PowerAnalyser>()),
+      input_(std::move(input)) {
     // The instrument's fixed parameters: 16384 values per buffer, averaging over 3 buffers.
     engine_->captureLength = kCaptureLength;
     engine_->averagingDepth = 3;
@@ -26,8 +52,11 @@ MeasurementSession::MeasurementSession(std::unique_ptr<WaveInput> input, QObject
         report(title, text, advice);
     };
     cycle_ = std::make_unique<CaptureCycle>(*input_, *engine_, std::move(host));
-    connect(cycle_.get(), &CaptureCycle::captureStarted, this,
-            [this] { forEachObserver([](MeasurementObserver& o) { o.captureStarted(); }); });
+    connect(cycle_.get(), &CaptureCycle::captureStarted, this, [this] {
+        // Time that was not captured is not counted: the integration resumes after a break.
+        if (energyEnabled_) energy_.addGap(0);
+        forEachObserver([](MeasurementObserver& o) { o.captureStarted(); });
+    });
     connect(cycle_.get(), &CaptureCycle::captureStopped, this,
             [this] { forEachObserver([](MeasurementObserver& o) { o.captureStopped(); }); });
 }
@@ -79,6 +108,12 @@ void MeasurementSession::setAmpsCal(double divisor) {
     engine_->ampsCal = divisor == 0.0 ? 1.0 : divisor;
 }
 
+void MeasurementSession::setCurrentDelayFrames(double frames) {
+    analysisSettings_.currentDelayFrames =
+        std::isnan(frames) ? 0.0
+                           : std::clamp(frames, -kMaxCurrentDelayFrames, kMaxCurrentDelayFrames);
+}
+
 void MeasurementSession::processCaptured() {
     // The cycle has copied the buffer into the engine; it counts this buffer once it returns.
     const std::uint64_t dropped = cycle_->buffersDropped();
@@ -92,7 +127,19 @@ void MeasurementSession::processCaptured() {
 
 void MeasurementSession::handOut(std::int64_t bufferIndex, std::uint64_t droppedBefore) {
     ++buffersMeasured_;
-    const Measurement m = measurementOf(*engine_, bufferIndex, droppedBefore);
+    Measurement m = measurementOf(*engine_, bufferIndex, droppedBefore);
+    if (analysisEnabled()) {
+        analysisSettings_.voltsCal = engine_->voltsCal;
+        analysisSettings_.ampsCal = engine_->ampsCal;
+        analyser_->analyse(m.capturedFrames, analysisSettings_, analysis_);
+        m.analysis = &analysis_;
+    }
+    if (energyEnabled_) {
+        if (droppedBefore > 0) energy_.addGap(droppedBefore);
+        energy_.add(energySampleOf(m));
+        energyTotals_ = energy_.totals();
+        m.energy = &energyTotals_;
+    }
     forEachObserver([&m](MeasurementObserver& o) { o.measured(m); });
 }
 

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "measure/EnergyIntegrator.h"
+#include "measure/PowerAnalysis.h"
 #include "settings/SettingsStore.h"
 
 namespace acw {
@@ -17,10 +19,16 @@ class MeasurementEngine;
 class MeasurementObserver;
 class WaveInput;
 
-// The instrument behind every view: it owns the measurement engine, the capture source and the
-// capture cycle around it, the calibration divisors (in the engine), the chosen input device and
-// the settings file, and hands every measured buffer as one value (a Measurement) to its
-// observers, in the order they were added. Nothing else calls ProcessBuffer.
+// The instrument behind every view: it owns the measurement engine, the power analysis, the
+// energy integration, the capture source and the capture cycle around it, the calibration
+// divisors (in the engine), the chosen input device and the settings file, and hands every
+// measured buffer as one value (a Measurement) to its observers, in the order they were added.
+// Nothing else calls ProcessBuffer.
+//
+// For each buffer, in this order: the engine's ProcessBuffer (the readout panel's readings); the
+// power analysis of the same frames with the same divisors, when it is on; the energy
+// integration of that analysis, when it is on (a dropped buffer counts as a gap first); then the
+// observers.
 //
 // Two ways of running:
 // - Paced, through the event loop (the window, live headless measuring): startCapture() opens
@@ -78,6 +86,24 @@ public:
     void setVoltsCal(double divisor);
     void setAmpsCal(double divisor);
 
+    // The power analysis of every buffer (Measurement::analysis); off until switched on. The
+    // energy integration needs it and switches it on too.
+    void setAnalysisEnabled(bool on) { analysisEnabled_ = on; }
+    bool analysisEnabled() const { return analysisEnabled_ || energyEnabled_; }
+    // The current channel's delay behind the voltage, in frames, corrected by the analysis;
+    // kept within -4..4 (a value that is not a number becomes 0).
+    void setCurrentDelayFrames(double frames);
+    double currentDelayFrames() const { return analysisSettings_.currentDelayFrames; }
+
+    // The energy integration (Measurement::energy): while on, each measured buffer's analysis is
+    // added to the integrator while that runs (its own start and stop, apart from capture); a
+    // capture run that starts while it runs counts as a break (a gap), and so do dropped
+    // buffers.
+    void setEnergyEnabled(bool on) { energyEnabled_ = on; }
+    bool energyEnabled() const { return energyEnabled_; }
+    EnergyIntegrator& energy() { return energy_; }
+    const EnergyIntegrator& energy() const { return energy_; }
+
     // The settings file of the window (device, scope settings, calibration).
     const SettingsStore& settingsStore() const { return settingsStore_; }
     void setSettingsStore(SettingsStore store) { settingsStore_ = std::move(store); }
@@ -101,6 +127,13 @@ private:
     void forEachObserver(Call&& call);
 
     std::unique_ptr<MeasurementEngine> engine_;
+    std::unique_ptr<PowerAnalyser> analyser_;
+    PowerAnalysisSettings analysisSettings_;
+    PowerAnalysis analysis_;
+    bool analysisEnabled_ = false;
+    EnergyIntegrator energy_;
+    EnergyTotals energyTotals_;
+    bool energyEnabled_ = false;
     std::unique_ptr<WaveInput> input_;
     std::unique_ptr<CaptureCycle> cycle_;
     std::vector<MeasurementObserver*> observers_;

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "calibration/Calibration.h"
-#include "session/MeasurementObserver.h"
+#include "measure/MeasurementObserver.h"
 
 class QLineEdit;
 class QPushButton;

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "scope/ImageSurface.h"
-#include "session/MeasurementObserver.h"
+#include "measure/MeasurementObserver.h"
 
 class QAction;
 class QCheckBox;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/MeasurementObserver.h"
+#include "measure/MeasurementObserver.h"
 
 namespace acw {
 

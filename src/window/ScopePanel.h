@@ -7,7 +7,7 @@
 #include "measure/CaptureLayout.h"
 #include "scope/ScopeState.h"
 #include "scope/ScopeView.h"
-#include "session/MeasurementObserver.h"
+#include "measure/MeasurementObserver.h"
 
 namespace acw {
 
