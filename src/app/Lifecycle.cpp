@@ -130,6 +130,9 @@ void Lifecycle::startUp() {
     runStep([&] { scope.prepareScopeSurfaces(); });
     runStep([&] { scope.RefreshScopeControls(); });
     runStep([&] { scope.ApplyScopeSettings(); });
+    // The program's own settings, apart from the ten-line file: the analysis's channel delay,
+    // the energy totals and tariff, MQTT publishing.
+    runStep([&] { window_.applyProgramSettings(); });
 }
 
 void Lifecycle::exit() { shutdown(Origin::ExitCommand); }
@@ -156,6 +159,10 @@ void Lifecycle::shutdown(Origin origin) {
             if (!hooks_.reportSaveFailure(store().path(), reason)) failureReported_ = true;
         }
     });
+
+    // The energy totals, the log, the recording and the publisher are finished before anything
+    // can end the program.
+    runStep([&] { window_.finishOutputs(); });
 
     bool capturing = false;
     runStep([&] { capturing = window_.session().isCapturing(); });

@@ -30,7 +30,8 @@ UserMessage settingsLoadFailureMessage(const QString& path, const QString& reaso
 // window (with its session, whose settings store is the file used) must outlive this object.
 //
 // Shutdown (the close box, the system menu, "Exit"): `lockGains` from `LockCheck`, the settings
-// written, then either a running capture stopped and the program ended at once, or the help
+// written, the window's outputs finished (energy totals saved, log and recording closed, the
+// publisher stopped), then either a running capture stopped and the program ended at once, or the help
 // window closed and the main window closed. "Exit" closes the main window at its end, whose
 // close event runs the sequence a second time: the file is written twice with the same content.
 // Nothing loops and a capture is never stopped twice; once the program has been ended, further
@@ -65,8 +66,9 @@ public:
     // The start-up sequence, in its order; a step that fails is skipped and the next one runs:
     // fixed parameters; the "VOLTS LOCK" lamp off; device list and first selection; settings file;
     // selection of the saved device and the frame caption; hidden scope surfaces;
-    // RefreshScopeControls; ApplyScopeSettings (the first, empty scope picture). The FFT tables
-    // and the weighting table were built with the measurement engine.
+    // RefreshScopeControls; ApplyScopeSettings (the first, empty scope picture); the program's own
+    // settings (MainWindow::applyProgramSettings). The FFT tables and the weighting table were
+    // built with the measurement engine.
     void startUp();
 
     // "Exit": the shutdown sequence, ended by closing the main window.

@@ -11,7 +11,9 @@
 #include "cli/HeadlessMeasure.h"
 #include "session/MeasurementSession.h"
 #include "settings/SettingsStore.h"
+#include "publish/MqttUrl.h"
 #include "window/MainWindow.h"
+#include "window/PublishingControls.h"
 
 namespace acw {
 
@@ -22,7 +24,9 @@ int runInstrument(int argc, char** argv, const CommandLineOptions& options) {
     QApplication app(argc, argv);
     MeasurementSession session(makeWaveInput(options.demo, options.inputPath));
     session.setSettingsStore(SettingsStore::fromOption(options.settingsPath));
+    session.setProgramConfigStore(ProgramConfigStore::fromOption(options.configPath));
     MainWindow window(session);
+    if (options.mqttUrl) window.publishingControls().setUrlForThisRun(*options.mqttUrl);
     Lifecycle lifecycle(window);
     lifecycle.startUp();
     window.show();
@@ -39,6 +43,13 @@ int runWindow(int argc, char** argv, const CommandLineOptions& options) {
         RecordingReader reader;
         const std::string error = reader.open(*options.inputPath);
         if (!error.empty()) {
+            std::fprintf(stderr, "ac-wattmeter: %s\n", error.c_str());
+            return kExitBadInput;
+        }
+    }
+    if (options.mqttUrl) {
+        std::string error;
+        if (!parseMqttUrl(*options.mqttUrl, &error)) {
             std::fprintf(stderr, "ac-wattmeter: %s\n", error.c_str());
             return kExitBadInput;
         }

@@ -10,6 +10,7 @@
 
 #include "measure/EnergyIntegrator.h"
 #include "measure/PowerAnalysis.h"
+#include "settings/ProgramConfig.h"
 #include "settings/SettingsStore.h"
 
 namespace acw {
@@ -108,6 +109,10 @@ public:
     const SettingsStore& settingsStore() const { return settingsStore_; }
     void setSettingsStore(SettingsStore store) { settingsStore_ = std::move(store); }
 
+    // The program's own configuration file (no file until one is named).
+    const ProgramConfigStore& programConfigStore() const { return programConfigStore_; }
+    void setProgramConfigStore(ProgramConfigStore store) { programConfigStore_ = std::move(store); }
+
     // Capture errors; without a reporter they are written to stderr.
     void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
 
@@ -138,6 +143,7 @@ private:
     std::unique_ptr<CaptureCycle> cycle_;
     std::vector<MeasurementObserver*> observers_;
     SettingsStore settingsStore_;
+    ProgramConfigStore programConfigStore_{QString()};
     ErrorReporter reporter_;
     int selectedDevice_ = 0;
     std::int64_t buffersMeasured_ = 0;

@@ -3,9 +3,10 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <vector>
 
-#include "scope/ImageSurface.h"
 #include "measure/MeasurementObserver.h"
+#include "scope/ImageSurface.h"
 
 class QAction;
 class QCheckBox;
@@ -18,7 +19,12 @@ class QTimer;
 
 namespace acw {
 
+class AnalysisControls;
 class CalibrationControls;
+class EnergyControls;
+class ProgramSettings;
+class PublishingControls;
+class RecordingControls;
 class CaptionFrame;
 class CaptureControls;
 class ClickableLabel;
@@ -94,9 +100,17 @@ struct MainWindowControls {
     // Menu bar.
     QMenu* fileMenu = nullptr;                // mnuFile
     QAction* saveScopeAction = nullptr;       // mnuSave1, "Save Screen1 as bmp"
+    QAction* logAction = nullptr;             // mnuLog, "Log Readings..."
+    QAction* recordAction = nullptr;          // mnuRecord, "Record Input..."
+    QAction* mqttAction = nullptr;            // mnuMqtt, "MQTT Publishing..."
     QAction* exitAction = nullptr;            // mnuExit
     QAction* soundcardSetupAction = nullptr;  // mnuSetup
+    QMenu* viewMenu = nullptr;                // mnuView
+    QAction* powerAnalysisAction = nullptr;   // mnuPowerAnalysis, "Power Analysis"
+    QAction* energyAction = nullptr;          // mnuEnergy, "Energy"
+    QAction* trendAction = nullptr;           // mnuTrend, "Trend"
     QAction* helpAction = nullptr;            // mnuHelp
+    QLabel* mqttStatus = nullptr;             // lblMqtt, at the right end of the menu bar
 };
 
 // The main window "AC-Wattmeter" (object name "TGNCounter"): the instrument's face with the
@@ -105,8 +119,11 @@ struct MainWindowControls {
 //
 // The window builds every control at its designed place and creates its parts: the readout panel
 // and the scope (observers of the session), the capture controls (START, STOP, the picker), the
-// calibration controls and the menu commands (picture export, help). Nothing is drawn on the
-// scope until start-up calls RefreshScopeControls and ApplyScopeSettings (through scopePanel()).
+// calibration controls, the menu commands (picture export, help), and the instrument's further
+// views and outputs: the power analysis window, energy and trend, the readings log and the input
+// recording, the MQTT publisher. Nothing is drawn on the scope until start-up calls
+// RefreshScopeControls and ApplyScopeSettings (through scopePanel()); the further parts take their
+// settings from the program's configuration at start-up (applyProgramSettings()).
 // Everything runs on the GUI thread; the window never blocks: buffers are measured by the
 // session between user events.
 //
@@ -131,6 +148,18 @@ public:
     CaptureControls& captureControls() { return *captureControls_; }
     CalibrationControls& calibrationControls() { return *calibrationControls_; }
     MenuCommands& menuCommands() { return *menuCommands_; }
+    AnalysisControls& analysisControls() { return *analysisControls_; }
+    EnergyControls& energyControls() { return *energyControls_; }
+    RecordingControls& recordingControls() { return *recordingControls_; }
+    PublishingControls& publishingControls() { return *publishingControls_; }
+    ProgramSettings& programSettings() { return *programSettings_; }
+
+    // Start-up: the program's configuration (the store the session names) to the parts that keep
+    // settings there; the saved energy totals.
+    void applyProgramSettings();
+    // Shutdown: the energy totals saved, the log and the recording finished, the publisher
+    // stopped ("offline").
+    void finishOutputs();
 
     // Called from the close event (close box, system menu, "Exit") before the window closes.
     // The shutdown sequence is installed here by the application.
@@ -142,6 +171,8 @@ protected:
 private:
     void buildFace();
     void buildMenu();
+    // The parts that follow the session, in the order they see a buffer.
+    std::vector<MeasurementObserver*> observers();
     // MeasurementObserver: the window takes the keyboard focus when capture starts.
     void measured(const Measurement&) override {}
     void captureStarted() override;
@@ -154,6 +185,11 @@ private:
     std::unique_ptr<CaptureControls> captureControls_;
     std::unique_ptr<CalibrationControls> calibrationControls_;
     std::unique_ptr<MenuCommands> menuCommands_;
+    std::unique_ptr<ProgramSettings> programSettings_;
+    std::unique_ptr<AnalysisControls> analysisControls_;
+    std::unique_ptr<EnergyControls> energyControls_;
+    std::unique_ptr<RecordingControls> recordingControls_;
+    std::unique_ptr<PublishingControls> publishingControls_;
     std::function<void()> closeHandler_;
 };
 

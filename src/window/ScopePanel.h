@@ -5,9 +5,9 @@
 #include <string>
 
 #include "measure/CaptureLayout.h"
+#include "measure/MeasurementObserver.h"
 #include "scope/ScopeState.h"
 #include "scope/ScopeView.h"
-#include "measure/MeasurementObserver.h"
 
 namespace acw {
 

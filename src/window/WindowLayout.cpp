@@ -141,25 +141,41 @@ QIcon makeIcon() {
 void MainWindow::buildMenu() {
     MainWindowControls& c = controls_;
     QMenuBar* bar = menuBar();
+    const auto action = [this](const char* caption, const char* name) {
+        auto* a = new QAction(QString::fromLatin1(caption), this);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
     c.fileMenu = bar->addMenu(QStringLiteral("File"));
     c.fileMenu->setObjectName(QStringLiteral("mnuFile"));
-    c.saveScopeAction = new QAction(QStringLiteral("Save Screen1 as bmp"), this);
-    c.saveScopeAction->setObjectName(QStringLiteral("mnuSave1"));
+    c.saveScopeAction = action("Save Screen1 as bmp", "mnuSave1");
+    c.logAction = action("Log Readings...", "mnuLog");
+    c.recordAction = action("Record Input...", "mnuRecord");
+    c.mqttAction = action("MQTT Publishing...", "mnuMqtt");
     auto* divider = new QAction(this);
     divider->setSeparator(true);
     divider->setObjectName(QStringLiteral("dv1"));
-    c.exitAction = new QAction(QStringLiteral("Exit"), this);
-    c.exitAction->setObjectName(QStringLiteral("mnuExit"));
-    c.fileMenu->addAction(c.saveScopeAction);
-    c.fileMenu->addAction(divider);
-    c.fileMenu->addAction(c.exitAction);
-    // "Soundcard Setup" and "Help" are commands on the menu bar itself.
-    c.soundcardSetupAction = new QAction(QStringLiteral("Soundcard Setup"), this);
-    c.soundcardSetupAction->setObjectName(QStringLiteral("mnuSetup"));
-    c.helpAction = new QAction(QStringLiteral("Help"), this);
-    c.helpAction->setObjectName(QStringLiteral("mnuHelp"));
+    c.exitAction = action("Exit", "mnuExit");
+    for (QAction* a :
+         {c.saveScopeAction, c.logAction, c.recordAction, c.mqttAction, divider, c.exitAction})
+        c.fileMenu->addAction(a);
+    // "Soundcard Setup" and "Help" are commands on the menu bar itself; "Help" comes last.
+    c.soundcardSetupAction = action("Soundcard Setup", "mnuSetup");
     bar->addAction(c.soundcardSetupAction);
+    c.viewMenu = bar->addMenu(QStringLiteral("View"));
+    c.viewMenu->setObjectName(QStringLiteral("mnuView"));
+    c.powerAnalysisAction = action("Power Analysis", "mnuPowerAnalysis");
+    c.energyAction = action("Energy", "mnuEnergy");
+    c.trendAction = action("Trend", "mnuTrend");
+    for (QAction* a : {c.powerAnalysisAction, c.energyAction, c.trendAction})
+        c.viewMenu->addAction(a);
+    c.helpAction = action("Help", "mnuHelp");
     bar->addAction(c.helpAction);
+    c.mqttStatus = new QLabel(bar);
+    c.mqttStatus->setObjectName(QStringLiteral("lblMqtt"));
+    c.mqttStatus->setContentsMargins(0, 0, 6, 0);
+    c.mqttStatus->setAlignment(Qt::AlignVCenter | Qt::AlignRight);
+    bar->setCornerWidget(c.mqttStatus, Qt::TopRightCorner);
 }
 
 void MainWindow::buildFace() {
