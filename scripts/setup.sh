@@ -11,6 +11,7 @@ packages=(
     libgtest-dev googletest libbenchmark-dev
     pulseaudio pulseaudio-utils
     xvfb xauth fonts-liberation
+    dpkg-dev desktop-file-utils appstream
 )
 
 missing=()
