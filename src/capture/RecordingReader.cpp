@@ -26,8 +26,8 @@ soxr_t resampler(void* r) { return static_cast<soxr_t>(r); }
 // Rates that are resampled to 11025 Hz; a recording outside them is refused.
 constexpr int kMinFileRateHz = 8000;
 constexpr int kMaxFileRateHz = 192000;
-// Frames read from the file at a time on the converting path.
-constexpr std::int64_t kSliceFrames = 512;
+// Frames of a stereo file read at a time on the converting path (fewer with more channels).
+constexpr std::int64_t kStereoSliceFrames = 4096;
 
 // libsndfile's description of its last error, without its closing full stop.
 std::string libraryError(SNDFILE* file) {
@@ -250,7 +250,7 @@ std::string RecordingReader::open(const std::string& path, std::optional<Channel
     blocksRead_ = 0;
     if (!direct_) {
         const std::int64_t sliceFrames =
-            std::max<std::int64_t>(16, 8 * kSliceFrames / fileChannels_);
+            std::max<std::int64_t>(16, 2 * kStereoSliceFrames / fileChannels_);
         fileScratch_.resize(static_cast<std::size_t>(sliceFrames * fileChannels_));
         pending_.resize(static_cast<std::size_t>(2 * sliceFrames));
         converted_.resize(kBlockValues);

@@ -24,9 +24,9 @@ struct ChannelChoice {
 // out by RecordingReader::open().
 std::string parseChannelChoice(std::string_view text, ChannelChoice& choice);
 
-// Reads a stereo recording of the adaptor (left = voltage, right = current) and delivers it as
-// the capture cycle delivers the line input: blocks of 4096 frames, interleaved left/right as
-// signed 16-bit samples (frame k in values 2k and 2k + 1).
+// Reads a recording of the adaptor (left = voltage, right = current, or the channels chosen) and
+// delivers it as the capture cycle delivers the line input: blocks of 4096 frames at 11025 Hz,
+// interleaved voltage/current as signed 16-bit samples (frame k in values 2k and 2k + 1).
 //
 // Any file format and sample format that libsndfile reads is accepted; 8-bit, 24-bit, 32-bit and
 // floating-point samples are converted to 16 bits (floating-point samples beyond full scale are
