@@ -76,29 +76,41 @@ std::int64_t bytesPerFrame(const SF_INFO& info) {
     }
 }
 
+// The whole number at the start of `text`; false when there is none.
+bool leadingCount(std::string_view text, std::int64_t& value) {
+    return std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc();
+}
+
 // The frames the header of a WAV or AIFF file promises when its sample data chunk claims more
 // bytes than the file holds; libsndfile then shortens the length it reports without an error
-// and notes "data : <claimed> (should be <present>)" ("SSND : ..." for AIFF) in its log. Returns
-// `info.frames` when nothing is missing, and also for a claim of 0xFFFFFFFF bytes: the mark of a
-// file written as a stream, whose length is whatever is there.
+// and notes "data : <claimed> (should be <present>)" in its log (" SSND : ..." for AIFF, whose
+// sizes count 8 bytes of chunk header as well). Returns `info.frames` when nothing is missing,
+// and also for a claim of 0xFFFFFFFF bytes: the mark of a file written as a stream, whose length
+// is whatever is there.
 std::int64_t promisedFrames(SNDFILE* file, const SF_INFO& info) {
     std::array<char, 8192> log{};
     sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size() - 1));
-    std::string_view text(log.data());
-    for (std::string_view marker : {"\ndata : ", "\nSSND : "}) {
-        const std::size_t at = text.find(marker);
-        if (at == std::string_view::npos) continue;
-        const std::string_view line = text.substr(at + marker.size());
+    std::string_view rest(log.data());
+    while (!rest.empty()) {
+        std::string_view line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        line.remove_prefix(std::min(line.size(), line.find_first_not_of(' ')));
+        std::int64_t headerBytes = 0;
+        if (line.substr(0, 7) == "SSND : ")
+            headerBytes = 8;
+        else if (line.substr(0, 7) != "data : ")
+            continue;
+        constexpr std::string_view kShould = " (should be ";
+        const std::size_t should = line.find(kShould);
+        if (should == std::string_view::npos) return info.frames;
         std::int64_t claimed = 0;
         std::int64_t present = 0;
-        const char* end = line.data() + line.size();
-        auto [next, ec] = std::from_chars(line.data(), end, claimed);
-        constexpr std::string_view kShould = " (should be ";
-        if (ec != std::errc() ||
-            std::string_view(next, end - next).substr(0, kShould.size()) != kShould)
+        if (!leadingCount(line.substr(7), claimed) ||
+            !leadingCount(line.substr(should + kShould.size()), present) || claimed <= present ||
+            claimed == 0xFFFFFFFF)
             return info.frames;
-        ec = std::from_chars(next + kShould.size(), end, present).ec;
-        if (ec != std::errc() || claimed <= present || claimed == 0xFFFFFFFF) return info.frames;
+        claimed -= headerBytes;
+        present -= headerBytes;
         const std::int64_t width = bytesPerFrame(info);
         if (width > 0) return claimed / width;
         if (present <= 0) return info.frames;
