@@ -1,6 +1,6 @@
 # Quick start:  make run   (set up, build, start the instrument)
 #               make test  (set up, build, run the whole test suite)
-.PHONY: setup run test asan bench clean
+.PHONY: setup run test asan bench package clean
 
 JOBS ?= $(shell nproc)
 
@@ -26,6 +26,11 @@ bench: setup
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 	bash scripts/bench.sh build/release
+
+# The Debian package, from its own release build, into build/package/ (one .deb);
+# scripts/check-package.sh installs, runs and removes it.
+package: setup
+	JOBS=$(JOBS) bash scripts/package.sh
 
 clean:
 	rm -rf build

@@ -7,11 +7,12 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev
     libgl-dev
-    libsndfile1-dev libfftw3-dev
+    libsndfile1-dev libsoxr-dev libfftw3-dev
     libmosquitto-dev mosquitto mosquitto-clients
     libgtest-dev googletest libbenchmark-dev
     pulseaudio pulseaudio-utils
     xvfb xauth fonts-liberation
+    dpkg-dev desktop-file-utils appstream
 )
 
 missing=()
