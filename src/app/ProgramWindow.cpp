@@ -9,9 +9,9 @@
 #include "capture/WaveInputFactory.h"
 #include "cli/CommandLine.h"
 #include "cli/HeadlessMeasure.h"
+#include "publish/MqttUrl.h"
 #include "session/MeasurementSession.h"
 #include "settings/SettingsStore.h"
-#include "publish/MqttUrl.h"
 #include "window/MainWindow.h"
 #include "window/PublishingControls.h"
 
@@ -20,9 +20,13 @@ namespace acw {
 namespace {
 
 // The window and its event loop; returns the exit status once the program has ended.
-int runInstrument(int argc, char** argv, const CommandLineOptions& options) {
+int runInstrument(int argc, char** argv, const CommandLineOptions& options,
+                  std::optional<ChannelChoice> channels) {
     QApplication app(argc, argv);
-    MeasurementSession session(makeWaveInput(options.demo, options.inputPath));
+    // Desktops match the window to the program's menu entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ac_wattmeter"));
+    MeasurementSession session(
+        makeWaveInput(options.demo, options.inputPath, RecordingPlayback::Looping, channels));
     session.setSettingsStore(SettingsStore::fromOption(options.settingsPath));
     session.setProgramConfigStore(ProgramConfigStore::fromOption(options.configPath));
     MainWindow window(session);
@@ -38,10 +42,15 @@ int runInstrument(int argc, char** argv, const CommandLineOptions& options) {
 }  // namespace
 
 int runWindow(int argc, char** argv, const CommandLineOptions& options) {
+    std::optional<ChannelChoice> channels;
+    if (const std::string error = channelChoiceOf(options, channels); !error.empty()) {
+        std::fprintf(stderr, "ac-wattmeter: %s\n", error.c_str());
+        return kExitBadInput;
+    }
     if (options.inputPath) {
         // The same checks as headless measuring, before the window promises live readings.
         RecordingReader reader;
-        const std::string error = reader.open(*options.inputPath);
+        const std::string error = reader.open(*options.inputPath, channels);
         if (!error.empty()) {
             std::fprintf(stderr, "ac-wattmeter: %s\n", error.c_str());
             return kExitBadInput;
@@ -55,7 +64,7 @@ int runWindow(int argc, char** argv, const CommandLineOptions& options) {
         }
     }
 
-    const int status = runInstrument(argc, argv, options);
+    const int status = runInstrument(argc, argv, options, channels);
     // The window, its capture streams and the application object are gone by now; everything
     // the program writes is written. What is left are the process's exit handlers, among them
     // the teardown of the audio backend's server connection, which can abort ("Assertion 'pd'

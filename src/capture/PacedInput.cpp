@@ -133,16 +133,18 @@ bool DemoAdaptorInput::skip(std::uint64_t buffers) {
     return true;
 }
 
-RecordingInput::RecordingInput(const std::string& path, Playback playback, QObject* parent)
+RecordingInput::RecordingInput(const std::string& path, Playback playback,
+                               std::optional<ChannelChoice> channels, QObject* parent)
     : PacedInput(QFileInfo(QString::fromStdString(path)).fileName(), parent),
       path_(path),
-      playback_(playback) {}
+      playback_(playback),
+      channels_(channels) {}
 
 RecordingInput::~RecordingInput() = default;
 
 bool RecordingInput::openSource() {
     reader_ = std::make_unique<RecordingReader>();
-    openError_ = reader_->open(path_);
+    openError_ = reader_->open(path_, channels_);
     if (!openError_.empty()) {
         reader_.reset();
         setProblem(QString::fromStdString(openError_));

@@ -8,12 +8,11 @@
 #include <span>
 #include <string>
 
+#include "capture/RecordingReader.h"
 #include "capture/WaveInput.h"
 #include "measure/SyntheticSignal.h"
 
 namespace acw {
-
-class RecordingReader;
 
 // A single-device source that produces its signal itself, delivered at the pace of a sound card:
 // buffer n becomes available n x 4096 / 11025 s after start(), measured on a monotonic clock
@@ -101,7 +100,9 @@ class RecordingInput : public PacedInput {
 public:
     enum class Playback { Looping, Once };
 
+    // `channels` names the voltage and current channels of a recording with more than two.
     explicit RecordingInput(const std::string& path, Playback playback = Playback::Looping,
+                            std::optional<ChannelChoice> channels = std::nullopt,
                             QObject* parent = nullptr);
     ~RecordingInput() override;
 
@@ -121,6 +122,7 @@ private:
 
     std::string path_;
     Playback playback_;
+    std::optional<ChannelChoice> channels_;
     std::unique_ptr<RecordingReader> reader_;
     std::string openError_;
 };

@@ -221,6 +221,17 @@ CommandLineParse parseCommandLine(int argc, const char* const* argv) {
     return parseCommandLine(arguments);
 }
 
+std::string channelChoiceOf(const CommandLineOptions& options,
+                            std::optional<ChannelChoice>& channels) {
+    channels.reset();
+    if (!options.channels) return {};
+    ChannelChoice choice;
+    const std::string problem = parseChannelChoice(*options.channels, choice);
+    if (!problem.empty()) return "--channels: " + problem;
+    channels = choice;
+    return {};
+}
+
 std::string usageText() {
     return "Usage: ac-wattmeter [--demo | --input FILE] [--settings FILE] [--config FILE]\n"
            "                    [--mqtt URL]\n"
@@ -234,8 +245,9 @@ std::string usageText() {
            "\n"
            "  --measure        measure without a window and print one CSV line per buffer:\n"
            "                   time_s,volts,amps,hz,watts,va,pf,v_cf,a_cf,volts_lock,amps_lock\n"
-           "  --input FILE     a stereo recording at 11025 Hz (WAV and other formats) as the\n"
-           "                   source; a last partial buffer of 4096 frames is not measured\n"
+           "  --input FILE     a stereo recording (WAV, FLAC and other formats, any rate from\n"
+           "                   8 to 192 kHz, resampled to 11025 Hz) as the source; a last\n"
+           "                   partial buffer of 4096 frames is not measured\n"
            "  --demo           the built-in demo adaptor (120 V, 60 Hz, about 5 A) as the source\n"
            "  --device N       sound card N as listed by --list-devices (-1 = the system's\n"
            "                   default input), measured live until --buffers N or Ctrl-C\n"

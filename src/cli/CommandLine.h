@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "capture/RecordingReader.h"
+
 namespace acw {
 
 // What the program was asked to do. With no option it opens the window; the source options
@@ -64,6 +66,10 @@ struct CommandLineParse {
 // follows), read into the options after parsing and, where they combine with others, checked.
 CommandLineParse parseCommandLine(const std::vector<std::string>& arguments);
 CommandLineParse parseCommandLine(int argc, const char* const* argv);
+
+// The --channels choice of the options (none when not given). Returns "" or a one-line error.
+std::string channelChoiceOf(const CommandLineOptions& options,
+                            std::optional<ChannelChoice>& channels);
 
 // The text of --help (several lines, ends with a line end) and of --version (one line).
 std::string usageText();

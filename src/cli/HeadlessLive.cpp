@@ -158,8 +158,10 @@ private:
 int runListDevices(const CommandLineOptions& options, std::FILE* out, std::FILE* err) {
     if (options.inputPath) {
         // The window refuses a bad recording before listing it; so does the list.
+        std::optional<ChannelChoice> channels;
+        std::string problem = channelChoiceOf(options, channels);
         RecordingReader reader;
-        const std::string problem = reader.open(*options.inputPath);
+        if (problem.empty()) problem = reader.open(*options.inputPath, channels);
         if (!problem.empty()) {
             report(err, problem);
             return kExitBadInput;

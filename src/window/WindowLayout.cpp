@@ -106,34 +106,12 @@ QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& caption,
     return box;
 }
 
-// The window icon: a green sine and a yellow current trace on a black scope screen.
-QIcon makeIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(kBlack);
-    QPainter p(&pixmap);
-    p.setPen(QColor(85, 85, 85));
-    p.drawLine(0, 16, 31, 16);
-    p.drawLine(16, 0, 16, 31);
-    QPainterPath volts;
-    QPainterPath amps;
-    for (int x = 0; x < 32; ++x) {
-        const double phase = x * 2.0 * 3.14159265358979 / 24.0;
-        const QPointF v(x, 16.0 - 11.0 * std::sin(phase));
-        const QPointF a(x, 16.0 - 6.0 * std::sin(phase - 0.55));
-        if (x == 0) {
-            volts.moveTo(v);
-            amps.moveTo(a);
-        } else {
-            volts.lineTo(v);
-            amps.lineTo(a);
-        }
-    }
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(255, 255, 0), 1.5));
-    p.drawPath(amps);
-    p.setPen(QPen(kGreen, 2.0));
-    p.drawPath(volts);
-    return QIcon(pixmap);
+// The program's icon, drawn for it at four sizes (data/icons, compiled in as resources).
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {32, 48, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/ac-wattmeter-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 }  // namespace
@@ -182,7 +160,7 @@ void MainWindow::buildFace() {
     MainWindowControls& k = controls_;
     setObjectName(QStringLiteral("TGNCounter"));
     setWindowTitle(QStringLiteral("AC-Wattmeter"));
-    setWindowIcon(makeIcon());
+    setWindowIcon(programIcon());
     setFont(defaultFaceFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kFaceGrey);
