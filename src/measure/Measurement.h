@@ -49,7 +49,7 @@ struct Measurement {
     // The readout panel's texts for these readings.
     const ReadoutTexts* texts = nullptr;
     // The de-interleaved channels (sample of frame k at index k; 32801 values of which 0..8190
-    // are filled and the rest are 0), as the scope draws them.
+    // are filled and the rest are 0), as the scope draws them; empty in an unpaced run.
     std::span<const std::int32_t> leftSamples;
     std::span<const std::int32_t> rightSamples;
     // The buffer as captured: 4096 frames, frame k in values 2k (voltage) and 2k + 1 (current).

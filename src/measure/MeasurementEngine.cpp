@@ -1,6 +1,7 @@
 #include "measure/MeasurementEngine.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -71,8 +72,9 @@ ACW_WITH_AVX2_CLONE void weighChannel(const std::int16_t* __restrict samples,
 // The dominant frequency of one channel from the transform just computed: the searched bin of
 // largest power (strictly greater wins, so the lower bin wins a tie; it must be above 0), then a
 // parabola through the log-powers of it and its two neighbours places the peak between bins.
-// When no bin qualifies, the bin and the frequency keep their previous values.
-void findDominant(const double* re, const float* im, std::int16_t& peakBin, double& frequency) {
+// Returns false, leaving the bin and the frequency alone, when no bin qualifies or the frequency
+// is not a finite number (the engine then keeps the previous ones).
+bool findDominant(const double* re, const float* im, std::int16_t& peakBin, double& frequency) {
     // The largest power first (four lanes of maxima), then the first bin that reaches it: the
     // same bin that one ascending search with a strict comparison finds. Both passes form the
     // power with the same expression, so the values compared are identical.
@@ -96,11 +98,9 @@ void findDominant(const double* re, const float* im, std::int16_t& peakBin, doub
     }
     double best = std::max(std::max(maxLo[0], maxLo[1]), std::max(maxHi[0], maxHi[1]));
     for (int n = kVectorEnd; n <= kLastSearchedBin; ++n) best = std::max(best, power(n));
-    if (!(best > 0.0)) return;
+    if (!(best > 0.0)) return false;
     int bestBin = kFirstSearchedBin;
     while (bestBin < kLastSearchedBin && power(bestBin) != best) ++bestBin;
-    peakBin = static_cast<std::int16_t>(bestBin);
-
     double offset = 0.0;
     const double below = power(bestBin - 1);
     const double above = power(bestBin + 1);
@@ -111,7 +111,11 @@ void findDominant(const double* re, const float* im, std::int16_t& peakBin, doub
         const double curvature = a - 2.0 * b + c;
         if (curvature < 0.0) offset = std::clamp(0.5 * (a - c) / curvature, -0.5, 0.5);
     }
-    storeIfFinite(frequency, (bestBin + offset) * kHzPerBinNumerator / kHzPerBinDenominator);
+    const double found = (bestBin + offset) * kHzPerBinNumerator / kHzPerBinDenominator;
+    peakBin = static_cast<std::int16_t>(bestBin);
+    if (!std::isfinite(found)) return false;
+    frequency = found;
+    return true;
 }
 
 }  // namespace
@@ -140,16 +144,25 @@ void MeasurementEngine::StopCapture() {
 }
 
 void MeasurementEngine::ProcessBuffer() {
-    const int lastFrame = std::clamp((captureLength - 4) / 2, 0, kMaxFrame);
-    const std::int16_t* cb = captureBuffer.data();
-    std::int32_t* left = leftSamples.data();
-    std::int32_t* right = rightSamples.data();
+    BufferFindings findings;
+    ExamineBuffer(captureBuffer.data(),
+                  Scratch{leftSamples.data(), rightSamples.data(), windowedLeft.data(),
+                          windowedRight.data(), spectrumLeft.data(), spectrumRight.data(), &fft},
+                  findings);
+    ApplyFindings(findings);
+}
 
-    // De-interleave: frame k is value 2k (voltage) and value 2k + 1 (current). The extremes
-    // carry over from the previous buffer; frame 0 takes no part in them.
+void MeasurementEngine::ExamineBuffer(const std::int16_t* cb, const Scratch& scratch,
+                                      BufferFindings& out) const {
+    const int lastFrame = std::clamp((captureLength - 4) / 2, 0, kMaxFrame);
+    std::int32_t* left = scratch.leftSamples;
+    std::int32_t* right = scratch.rightSamples;
+
+    // De-interleave: frame k is value 2k (voltage) and value 2k + 1 (current). Frame 0 takes no
+    // part in the extremes.
     left[0] = cb[0];
     right[0] = cb[1];
-    std::int32_t vMax = voltsMax, vMin = voltsMin, aMax = ampsMax, aMin = ampsMin;
+    std::int32_t vMax = INT32_MIN, vMin = INT32_MAX, aMax = INT32_MIN, aMin = INT32_MAX;
     // Frames after the last one with a nonzero sample add exact zeros to the sums below, which
     // leaves them unchanged, so the sums stop there (the capture fills frames 0..4095 only).
     int lastActive = 0;
@@ -164,10 +177,10 @@ void MeasurementEngine::ProcessBuffer() {
         aMin = a < aMin ? a : aMin;
         lastActive = (v | a) != 0 ? k : lastActive;
     }
-    voltsMax = vMax;
-    voltsMin = vMin;
-    ampsMax = aMax;
-    ampsMin = aMin;
+    out.voltsMax = vMax;
+    out.voltsMin = vMin;
+    out.ampsMax = aMax;
+    out.ampsMin = aMin;
 
     double sumVoltsSquared = 0.0;
     double sumAmpsSquared = 0.0;
@@ -183,11 +196,47 @@ void MeasurementEngine::ProcessBuffer() {
         sumPower += v * a;
     }
     const double frames = lastFrame;
-    storeIfFinite(voltsRms, std::sqrt(sumVoltsSquared / frames) / voltsCal);
-    storeIfFinite(ampsRms, std::sqrt(sumAmpsSquared / frames) / ampsCal);
+    out.voltsRms = std::sqrt(sumVoltsSquared / frames) / voltsCal;
+    out.ampsRms = std::sqrt(sumAmpsSquared / frames) / ampsCal;
     // Signed products summed, then the magnitude: a reversed current transformer still reads
     // positive power, and out-of-phase parts cancel as they do in the load.
-    storeIfFinite(watts, std::fabs(sumPower) / frames / (voltsCal * ampsCal));
+    out.watts = std::fabs(sumPower) / frames / (voltsCal * ampsCal);
+
+    // Weighting: frame i uses window entry 2i. Frames after the last nonzero one weigh to 0.
+    const int lastWeighed = std::min(lastActive, kLastWindowedFrame);
+    weighChannel(cb, windowTable.data(), scratch.windowedLeft, lastWeighed);
+    weighChannel(cb + 1, windowTable.data(), scratch.windowedRight, lastWeighed);
+    const auto silentFrames = static_cast<std::size_t>(kLastWindowedFrame - lastWeighed);
+    std::fill_n(scratch.windowedLeft + lastWeighed + 1, silentFrames, std::int16_t{0});
+    std::fill_n(scratch.windowedRight + lastWeighed + 1, silentFrames, std::int16_t{0});
+
+    // Dominant frequencies. The transform's imaginary parts are overwritten by the next call, so
+    // each channel is searched right after its own transform.
+    const std::span<const std::int16_t> windowedLeftSpan(scratch.windowedLeft,
+                                                         kCaptureBufferValues);
+    const std::span<const std::int16_t> windowedRightSpan(scratch.windowedRight,
+                                                          kCaptureBufferValues);
+    AudioFFT& transform = *scratch.fft;
+    out.leftFound =
+        transform.ComputeFFT(windowedLeftSpan, {scratch.spectrumLeft, kCaptureBufferValues}) &&
+        findDominant(scratch.spectrumLeft, transform.imaginaryParts.data(), out.leftPeakBin,
+                     out.leftFrequency);
+    out.rightFound =
+        transform.ComputeFFT(windowedRightSpan, {scratch.spectrumRight, kCaptureBufferValues}) &&
+        findDominant(scratch.spectrumRight, transform.imaginaryParts.data(), out.rightPeakBin,
+                     out.rightFrequency);
+}
+
+void MeasurementEngine::ApplyFindings(const BufferFindings& f) {
+    // The extremes carry over from the previous buffer.
+    voltsMax = std::max(voltsMax, f.voltsMax);
+    voltsMin = std::min(voltsMin, f.voltsMin);
+    ampsMax = std::max(ampsMax, f.ampsMax);
+    ampsMin = std::min(ampsMin, f.ampsMin);
+
+    storeIfFinite(voltsRms, f.voltsRms);
+    storeIfFinite(ampsRms, f.ampsRms);
+    storeIfFinite(watts, f.watts);
 
     storeHalfRange(voltsHalfRange, voltsMax, voltsMin);
     if (voltsRms > 0.0) {
@@ -200,20 +249,15 @@ void MeasurementEngine::ProcessBuffer() {
                                      (kFullScaleCounts * ampsCal) / ampsRms);
     }
 
-    // Weighting: frame i uses window entry 2i. Frames after the last nonzero one weigh to 0.
-    const int lastWeighed = std::min(lastActive, kLastWindowedFrame);
-    weighChannel(cb, windowTable.data(), windowedLeft.data(), lastWeighed);
-    weighChannel(cb + 1, windowTable.data(), windowedRight.data(), lastWeighed);
-    const auto silentFrames = static_cast<std::size_t>(kLastWindowedFrame - lastWeighed);
-    std::fill_n(windowedLeft.begin() + lastWeighed + 1, silentFrames, std::int16_t{0});
-    std::fill_n(windowedRight.begin() + lastWeighed + 1, silentFrames, std::int16_t{0});
-
-    // Dominant frequencies. The transform's imaginary parts are overwritten by the next call, so
-    // each channel is searched right after its own transform.
-    if (fft.ComputeFFT(windowedLeft, spectrumLeft))
-        findDominant(spectrumLeft.data(), fft.imaginaryParts.data(), leftPeakBin, leftFrequency);
-    if (fft.ComputeFFT(windowedRight, spectrumRight))
-        findDominant(spectrumRight.data(), fft.imaginaryParts.data(), rightPeakBin, rightFrequency);
+    // A channel with no dominant frequency in this buffer keeps the one before.
+    if (f.leftFound) {
+        leftPeakBin = f.leftPeakBin;
+        leftFrequency = f.leftFrequency;
+    }
+    if (f.rightFound) {
+        rightPeakBin = f.rightPeakBin;
+        rightFrequency = f.rightFrequency;
+    }
 
     // Moving average of the voltage frequency over the last averagingDepth buffers. The slot
     // dropped is the one written averagingDepth buffers ago, so START only resets the count and

@@ -31,6 +31,17 @@ struct ReadoutTexts {
     std::string ampsCrest = "0.0";    // "0.000"
 };
 
+// What one buffer gives on its own, before anything carried from the buffers before it: the
+// extremes of frames 1..lastFrame, the RMS and power readings (to be kept only when finite) and
+// the dominant frequency of each channel (none found: the previous one stays).
+struct BufferFindings {
+    std::int32_t voltsMax = 0, voltsMin = 0, ampsMax = 0, ampsMin = 0;
+    double voltsRms = 0.0, ampsRms = 0.0, watts = 0.0;
+    bool leftFound = false, rightFound = false;
+    std::int16_t leftPeakBin = 0, rightPeakBin = 0;
+    double leftFrequency = 0.0, rightFrequency = 0.0;
+};
+
 // The measurement engine. It owns every value the per-buffer computation keeps, under the
 // instrument's names. The measurement session writes `captureBuffer` (values 0..8191), calls
 // ProcessBuffer once per buffer and hands what it computed to the views. Nothing here depends on
@@ -52,8 +63,31 @@ public:
     void StartCapture();
     // STOP: both lamps off; every reading and the rest of the state stay.
     void StopCapture();
-    // Computes every reading from `captureBuffer`.
+    // Computes every reading from `captureBuffer`: ExamineBuffer on the engine's own arrays,
+    // then ApplyFindings.
     void ProcessBuffer();
+
+    // The working arrays of ExamineBuffer: the de-interleaved channels (32801 values each), the
+    // weighted channels (32801), the spectra (16384 real parts each) and a transform.
+    struct Scratch {
+        std::int32_t* leftSamples;
+        std::int32_t* rightSamples;
+        std::int16_t* windowedLeft;
+        std::int16_t* windowedRight;
+        double* spectrumLeft;
+        double* spectrumRight;
+        AudioFFT* fft;
+    };
+    // The part of ProcessBuffer that depends on one buffer alone (and on the divisors, the
+    // weighting table and captureLength, which must not change meanwhile): `captured` is a
+    // capture buffer (32801 values, 0..8191 as captured, the rest 0). Reads nothing else of the
+    // engine's state and writes only `scratch` and `out`, so several buffers may be examined at
+    // once on different threads, each with a scratch of its own.
+    void ExamineBuffer(const std::int16_t* captured, const Scratch& scratch,
+                       BufferFindings& out) const;
+    // The rest of ProcessBuffer, in buffer order: the carried extremes and crest factors, the
+    // frequency average, the lamps and the readout texts.
+    void ApplyFindings(const BufferFindings& findings);
 
     // Input written by the capture cycle.
     std::array<std::int16_t, kCaptureBufferValues> captureBuffer{};

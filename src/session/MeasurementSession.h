@@ -16,6 +16,7 @@
 namespace acw {
 
 class CaptureCycle;
+struct Measurement;
 class MeasurementEngine;
 class MeasurementObserver;
 class WaveInput;
@@ -71,7 +72,9 @@ public:
         ReadFailed,  // input().problem() says why; the buffers before were handed out
     };
     // Opens device 0 of the source and measures it unpaced until the signal ends, `maxBuffers`
-    // buffers were measured, or an observer asks to stop.
+    // buffers were measured, or an observer asks to stop. The buffers are read ahead in batches
+    // and what each gives on its own is worked out on every core; the observers get exactly the
+    // values of measuring one buffer at a time, in order, but no sample arrays (empty spans).
     UnpacedEnd measureUnpaced(std::int64_t maxBuffers);
     // From an observer's measured(): no further buffer after this one.
     void stopUnpaced() { stopRequested_ = true; }
@@ -125,7 +128,8 @@ public:
 
 private:
     void processCaptured();
-    void handOut(std::int64_t bufferIndex, std::uint64_t droppedBefore);
+    // The analysis and the energy integration of a measured buffer, then the observers.
+    void handOut(Measurement& m, const PowerAnalysis* analysis);
     void notifyLamps();
     void report(const QString& title, const QString& text, const QString& advice);
     template <typename Call>
