@@ -78,10 +78,10 @@ void ScopePanel::connectControls() {
     };
     on(c.channelModeButton, [this] { nextChannelMode(); });
     on(c.scalingButton, [this] { toggleScaling(); });
-    on(c.leftGainUpButton, [this] { changeLeftGain(true); });
-    on(c.leftGainDownButton, [this] { changeLeftGain(false); });
-    on(c.rightGainUpButton, [this] { changeRightGain(true); });
-    on(c.rightGainDownButton, [this] { changeRightGain(false); });
+    on(c.leftGainUpButton, [this] { changeGain(false, true); });
+    on(c.leftGainDownButton, [this] { changeGain(false, false); });
+    on(c.rightGainUpButton, [this] { changeGain(true, true); });
+    on(c.rightGainDownButton, [this] { changeGain(true, false); });
     on(c.longerTimeBaseButton, [this] { changeTimeBase(true); });
     on(c.shorterTimeBaseButton, [this] { changeTimeBase(false); });
     on(c.splitTraceCheck, [this] { toggleSplitTrace(); });
@@ -207,19 +207,10 @@ void ScopePanel::writeGainReadouts() {
 
 // With the gain lock on, the right gain follows the left one, and snaps back to it when changed
 // on its own.
-void ScopePanel::changeLeftGain(bool up) {
-    state_.gainL = up ? doubled(state_.gainL, kMaxGain) : halved(state_.gainL);
-    setReadout(controls_.leftGainBox, state_.gainL);
-    if (controls_.lockGainsCheck->isChecked()) {
-        state_.gainR = state_.gainL;
-        setReadout(controls_.rightGainBox, state_.gainR);
-    }
-    ApplyScopeSettings();
-}
-
-void ScopePanel::changeRightGain(bool up) {
-    state_.gainR = up ? doubled(state_.gainR, kMaxGain) : halved(state_.gainR);
-    setReadout(controls_.rightGainBox, state_.gainR);
+void ScopePanel::changeGain(bool right, bool up) {
+    std::int32_t& gain = right ? state_.gainR : state_.gainL;
+    gain = up ? doubled(gain, kMaxGain) : halved(gain);
+    setReadout(right ? controls_.rightGainBox : controls_.leftGainBox, gain);
     if (controls_.lockGainsCheck->isChecked()) {
         state_.gainR = state_.gainL;
         setReadout(controls_.rightGainBox, state_.gainR);

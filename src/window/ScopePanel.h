@@ -62,8 +62,7 @@ private:
     void showScalingMode();
     void checkManualSettings();
     void writeGainReadouts();
-    void changeLeftGain(bool up);
-    void changeRightGain(bool up);
+    void changeGain(bool right, bool up);
     void changeTimeBase(bool longer);
     void toggleSplitTrace();
     void toggleGainLock();
