@@ -19,10 +19,6 @@
 
 namespace acw {
 
-namespace {
-
-// What the energy integration takes of a buffer: the analysis's signed powers where it found the
-// line (nothing is drawn otherwise), the panel's readings for the statistics.
 EnergySample energySampleOf(const Measurement& m) {
     EnergySample s;
     const Readings& r = m.readings;
@@ -38,8 +34,6 @@ EnergySample energySampleOf(const Measurement& m) {
     }
     return s;
 }
-
-}  // namespace
 
 MeasurementSession::MeasurementSession(std::unique_ptr<WaveInput> input, QObject* parent)
     : QObject(parent),

@@ -17,6 +17,11 @@ namespace acw {
 
 class CaptureCycle;
 struct Measurement;
+
+// What the energy integration takes of a measured buffer: the analysis's signed powers and power
+// factor where it found the line (nothing is drawn otherwise), the panel's volts, amps and
+// frequency for the statistics.
+EnergySample energySampleOf(const Measurement& m);
 class MeasurementEngine;
 class MeasurementObserver;
 class WaveInput;
