@@ -67,9 +67,7 @@ void captureDemoAdaptor(benchmark::State& state, bool analysisAndTrendWindows) {
     }
 }
 
-void BM_CaptureDemoAdaptorWithWindow(benchmark::State& state) {
-    captureDemoAdaptor(state, false);
-}
+void BM_CaptureDemoAdaptorWithWindow(benchmark::State& state) { captureDemoAdaptor(state, false); }
 BENCHMARK(BM_CaptureDemoAdaptorWithWindow)
     ->Iterations(1)
     ->UseManualTime()

@@ -126,7 +126,8 @@ void measureOneHour(benchmark::State& state, bool analysisAndEnergy, double limi
         measureSeconds += seconds;
     }
     std::fclose(devNull);
-    const auto runs = static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
+    const auto runs =
+        static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
     state.counters[ratioName] = measureSeconds / runs / limitSeconds;
     state.counters["read_only_s"] = readSeconds / runs;
     state.counters["read_share"] = measureSeconds > 0.0 ? readSeconds / measureSeconds : 0.0;

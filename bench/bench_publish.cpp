@@ -4,8 +4,8 @@
 // lasts (4096 / 11025 s); and how long after a broker's return the states flow again.
 //
 // Counters: allocs_per_call counts operator new on the calling thread (acw_bench_allocations;
-// the publisher's own thread does not add to it; the goal is 0); buffer_ppm is the calling thread's CPU time per call over one buffer's duration,
-// in parts per million.
+// the publisher's own thread does not add to it; the goal is 0); buffer_ppm is the calling
+// thread's CPU time per call over one buffer's duration, in parts per million.
 // BM_ReconnectAfterOutage reports, as its manual time, the seconds from the broker accepting
 // connections again until a subscriber hears a state (goal: at most 5 s) after an outage of
 // ACW_BENCH_OUTAGE_SECONDS (default 12, long enough for the back-off to reach its longest).
@@ -80,7 +80,8 @@ void runPublishState(benchmark::State& state, int port, acw::ConnectionState exp
     const std::size_t before = acw::bench::threadAllocations();
     const double cpu = acw::bench::threadCpuSeconds();
     for (auto _ : state) benchmark::DoNotOptimize(publisher.publishState(fields));
-    reportPerCall(state, acw::bench::threadAllocations() - before, acw::bench::threadCpuSeconds() - cpu);
+    reportPerCall(state, acw::bench::threadAllocations() - before,
+                  acw::bench::threadCpuSeconds() - cpu);
     publisher.stop();
 }
 
@@ -90,7 +91,8 @@ void BM_FormatStateJson(benchmark::State& state) {
     const std::size_t before = acw::bench::threadAllocations();
     const double cpu = acw::bench::threadCpuSeconds();
     for (auto _ : state) benchmark::DoNotOptimize(acw::formatStateJson(fields, out));
-    reportPerCall(state, acw::bench::threadAllocations() - before, acw::bench::threadCpuSeconds() - cpu);
+    reportPerCall(state, acw::bench::threadAllocations() - before,
+                  acw::bench::threadCpuSeconds() - cpu);
 }
 BENCHMARK(BM_FormatStateJson);
 

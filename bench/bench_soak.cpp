@@ -147,7 +147,8 @@ public:
         if (processed % switchEvery_ == 0) {
             // As a user would, between buffers: L -> R -> LR -> XY; after each full round,
             // automatic <-> manual; after two, split <-> joined.
-            QMetaObject::invokeMethod(mode_, [this] { switchScope(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                mode_, [this] { switchScope(); }, Qt::QueuedConnection);
         }
         if (processed == total_) {
             guiAllocationsAtEnd = acw::bench::threadAllocations();
@@ -228,10 +229,10 @@ void BM_SoakDemoAdaptorWithWindow(benchmark::State& state) {
             processed > 0 ? static_cast<double>(allocations.total) / processed : 0.0;
         const double buffersAfterMinute = processed - SoakObserver::kFirstMinuteBuffers;
         state.counters["gui_thread_allocations_per_buffer_after_minute"] =
-            buffersAfterMinute > 0 ? static_cast<double>(soak.guiAllocationsAtEnd -
-                                                         soak.guiAllocationsAfterMinute) /
-                                         buffersAfterMinute
-                                   : 0.0;
+            buffersAfterMinute > 0
+                ? static_cast<double>(soak.guiAllocationsAtEnd - soak.guiAllocationsAfterMinute) /
+                      buffersAfterMinute
+                : 0.0;
         state.counters["volts_min"] = soak.minVolts;
         state.counters["volts_max"] = soak.maxVolts;
     }
