@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BenchInstrument.h"
 
-#include <benchmark/benchmark.h>
-
-#include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <cstdio>
@@ -62,16 +59,6 @@ void BenchInstrument::report(const QString& text, const QString& advice) {
     ++errors_;
     std::fprintf(stderr, "bench: %s: %s\n", text.toLocal8Bit().constData(),
                  advice.toLocal8Bit().constData());
-}
-
-int runWithApplication(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
 }
 
 }  // namespace acw::bench

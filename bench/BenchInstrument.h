@@ -52,8 +52,4 @@ private:
     int errors_ = 0;
 };
 
-// main() of a benchmark that needs the application object: the offscreen platform unless
-// QT_QPA_PLATFORM names another, then every benchmark selected on the command line.
-int runWithApplication(int argc, char** argv);
-
 }  // namespace acw::bench

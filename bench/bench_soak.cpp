@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "BenchApplication.h"
 #include "BenchInstrument.h"
 #include "capture/WaveInput.h"
 #include "measure/CaptureLayout.h"
