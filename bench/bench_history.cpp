@@ -10,7 +10,6 @@
 //  - BM_TrendAppend: the cost of appending one point to a full history.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -21,43 +20,21 @@
 #include <utility>
 #include <vector>
 
+#include "BenchApplication.h"
+#include "FridgeDay.h"
 #include "history/TrendChart.h"
 #include "measure/EnergyIntegrator.h"
 #include "measure/TrendHistory.h"
 
 namespace {
 
-constexpr std::int64_t kDayMs = 24 * 3'600'000LL;
-constexpr double kBufferMs = 1000.0 * acw::EnergyIntegrator::kBufferSeconds;
-constexpr int kDayBuffers = 232'559;
-
-// Buffer k of a day with a fridge: 15 min on at about 90 W (a start surge of 400 W), 30 min off
-// at 2 W, mains at 230 V with a little ripple.
-acw::EnergySample fridge(int k) {
-    const double minutes = k * kBufferMs / 60'000.0;
-    const double phase = std::fmod(minutes, 45.0);
-    const double ripple = std::sin(k * 0.731) + 0.5 * std::sin(k * 0.0173);
-    double watts = 2.0 + 0.05 * ripple;
-    if (phase < 15.0) watts = (phase < 0.02 ? 400.0 : 90.0) + 1.5 * ripple;
-    const double volts = 230.0 + 0.8 * ripple;
-    const double pf = phase < 15.0 ? 0.82 : 0.3;
-    const double va = watts / pf;
-    return {watts, std::sqrt(va * va - watts * watts), va, volts, va / volts, 50.0 + 0.01 * ripple,
-            pf};
-}
+using acw::bench::fridge;
+using acw::bench::kDayBuffers;
+using acw::bench::kDayMs;
 
 std::unique_ptr<acw::TrendHistory> dayOfFridge(std::int64_t endMs) {
     auto history = std::make_unique<acw::TrendHistory>();
-    const std::int64_t startMs = endMs - kDayMs;
-    for (int k = 0; k < kDayBuffers; ++k) {
-        const auto t = startMs + static_cast<std::int64_t>(k * kBufferMs);
-        // Three breaks of ten minutes: no points.
-        if ((k / 1615) % 48 == 7) continue;
-        const acw::EnergySample s = fridge(k);
-        history->append({t, static_cast<float>(s.activePowerW), static_cast<float>(s.voltsRms),
-                         static_cast<float>(s.ampsRms), static_cast<float>(s.powerFactor),
-                         static_cast<float>(s.frequencyHz), 2.5f, 35.0f});
-    }
+    acw::bench::appendDayOfFridge(*history, endMs);
     return history;
 }
 
@@ -164,11 +141,4 @@ BENCHMARK(BM_TrendAppend);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return acw::bench::runWithApplication(argc, argv); }

@@ -3,69 +3,21 @@
 // broker down and with it up, against the formatting alone and against the time one buffer
 // lasts (4096 / 11025 s); and how long after a broker's return the states flow again.
 //
-// Counters: allocs_per_call counts operator new on the calling thread (replaced below; the
-// goal is 0); buffer_ppm is the calling thread's CPU time per call over one buffer's duration,
-// in parts per million.
+// Counters: allocs_per_call counts operator new on the calling thread (acw_bench_allocations;
+// the publisher's own thread does not add to it; the goal is 0); buffer_ppm is the calling
+// thread's CPU time per call over one buffer's duration, in parts per million.
 // BM_ReconnectAfterOutage reports, as its manual time, the seconds from the broker accepting
 // connections again until a subscriber hears a state (goal: at most 5 s) after an outage of
 // ACW_BENCH_OUTAGE_SECONDS (default 12, long enough for the back-off to reach its longest).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
 #include <future>
-#include <new>
+#include <thread>
 
+#include "BenchSupport.h"
 #include "BrokerFixture.h"
 #include "publish/MqttPublisher.h"
-
-// Every form of new goes to malloc and every delete to free; allocations are counted per
-// thread, so the publisher's own thread does not add to the caller's figure.
-namespace {
-
-thread_local std::size_t allocations = 0;
-
-void* allocate(std::size_t bytes) {
-    ++allocations;
-    void* p = std::malloc(bytes != 0 ? bytes : 1);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-void* allocateAligned(std::size_t bytes, std::align_val_t alignment) {
-    ++allocations;
-    const auto align = static_cast<std::size_t>(alignment);
-    void* p = std::aligned_alloc(align, (bytes + align - 1) / align * align + (bytes ? 0 : align));
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) { return allocate(n); }
-void* operator new[](std::size_t n) { return allocate(n); }
-void* operator new(std::size_t n, std::align_val_t a) { return allocateAligned(n, a); }
-void* operator new[](std::size_t n, std::align_val_t a) { return allocateAligned(n, a); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    ++allocations;
-    return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-    ++allocations;
-    return std::malloc(n ? n : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -86,16 +38,9 @@ std::array<acw::StateField, 23> bufferState(double timeS) {
 
 // The broker shared by the benchmarks that need one, in a folder of its own.
 struct BenchBroker {
-    static std::string makeFolder() {
-        char folder[] = "/tmp/acw-bench-mqtt-XXXXXX";
-        return ::mkdtemp(folder) ? folder : "/nonexistent";
-    }
-    ~BenchBroker() {
-        broker.stop();
-        std::filesystem::remove_all(folder);
-    }
-    std::string folder = makeFolder();
-    acw::test::MosquittoBroker broker{folder};
+    acw::bench::TempFolder folder;
+    acw::test::MosquittoBroker broker{folder.path().empty() ? "/nonexistent"
+                                                            : folder.path().string()};
 };
 
 acw::test::MosquittoBroker& broker() {
@@ -108,12 +53,6 @@ std::string startPublisher(acw::MqttPublisher& publisher, int port) {
     config.url =
         *acw::parseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port) + "/bench/meter", nullptr);
     return publisher.start(config);
-}
-
-double threadCpuSeconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 // allocs_per_call, and buffer_ppm: this thread's CPU time per call over one buffer's duration,
@@ -138,20 +77,22 @@ void runPublishState(benchmark::State& state, int port, acw::ConnectionState exp
     }
     const auto fields = bufferState(1.0);
     publisher.publishState(fields);  // the first call may set things up
-    const std::size_t before = allocations;
-    const double cpu = threadCpuSeconds();
+    const std::size_t before = acw::bench::threadAllocations();
+    const double cpu = acw::bench::threadCpuSeconds();
     for (auto _ : state) benchmark::DoNotOptimize(publisher.publishState(fields));
-    reportPerCall(state, allocations - before, threadCpuSeconds() - cpu);
+    reportPerCall(state, acw::bench::threadAllocations() - before,
+                  acw::bench::threadCpuSeconds() - cpu);
     publisher.stop();
 }
 
 void BM_FormatStateJson(benchmark::State& state) {
     const auto fields = bufferState(1.0);
     std::array<char, acw::kStatePayloadCapacity> out;
-    const std::size_t before = allocations;
-    const double cpu = threadCpuSeconds();
+    const std::size_t before = acw::bench::threadAllocations();
+    const double cpu = acw::bench::threadCpuSeconds();
     for (auto _ : state) benchmark::DoNotOptimize(acw::formatStateJson(fields, out));
-    reportPerCall(state, allocations - before, threadCpuSeconds() - cpu);
+    reportPerCall(state, acw::bench::threadAllocations() - before,
+                  acw::bench::threadCpuSeconds() - cpu);
 }
 BENCHMARK(BM_FormatStateJson);
 
@@ -170,8 +111,8 @@ void BM_PublishStateBrokerUp(benchmark::State& state) {
 BENCHMARK(BM_PublishStateBrokerUp);
 
 void BM_ReconnectAfterOutage(benchmark::State& state) {
-    const char* text = std::getenv("ACW_BENCH_OUTAGE_SECONDS");
-    const int outageSeconds = text && std::atoi(text) > 0 ? std::atoi(text) : 12;
+    const auto outageSeconds =
+        static_cast<int>(acw::bench::positiveFromEnvironment("ACW_BENCH_OUTAGE_SECONDS", 12));
     std::string why;
     for (auto _ : state) {
         if (!broker().start(&why)) return state.SkipWithError(why.c_str());

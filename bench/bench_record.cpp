@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "record/InputRecorder.h"
 #include "record/LogWriter.h"
 #include "record/WriterQueue.h"
@@ -40,14 +41,6 @@ Buffer mainsBuffer() {
     return values;
 }
 
-struct TempFolder {
-    TempFolder() { fs::create_directories(path); }
-    ~TempFolder() { fs::remove_all(path); }
-    std::string at(const char* name) const { return (path / name).string(); }
-    const fs::path path =
-        fs::temp_directory_path() / ("acw-bench-record-" + std::to_string(::getpid()));
-};
-
 // Times each call alone (manual time) and keeps the slowest in a counter.
 template <typename Call>
 void timeCall(benchmark::State& state, double& slowestSeconds, Call call) {
@@ -61,9 +54,9 @@ void timeCall(benchmark::State& state, double& slowestSeconds, Call call) {
 // Before each timed append the writer has written everything and gone back to sleep, as at the
 // instrument's own rate of 2.7 buffers a second: the append then also wakes it.
 void BM_RecorderAppend(benchmark::State& state, const char* name) {
-    TempFolder folder;
+    bench::TempFolder folder;
     InputRecorder recorder;
-    if (const std::string error = recorder.open(folder.at(name)); !error.empty()) {
+    if (const std::string error = recorder.open(folder.file(name)); !error.empty()) {
         state.SkipWithError(error.c_str());
         return;
     }
@@ -89,9 +82,9 @@ BENCHMARK_CAPTURE(BM_RecorderAppend, wav, "append.wav")->UseManualTime()->Iterat
 BENCHMARK_CAPTURE(BM_RecorderAppend, flac, "append.flac")->UseManualTime()->Iterations(2000);
 
 void BM_LogAppend(benchmark::State& state) {
-    TempFolder folder;
+    bench::TempFolder folder;
     LogWriter log;
-    const std::string path = folder.at("append.csv");
+    const std::string path = folder.file("append.csv");
     if (const std::string error = log.open(path, "time,V,A,W,VA,PF,Hz\n"); !error.empty()) {
         state.SkipWithError(error.c_str());
         return;
@@ -191,12 +184,12 @@ BENCHMARK(BM_SlowDiskCatchUp)->Arg(50)->Arg(200)->UseManualTime()->Unit(benchmar
 // The same backlog through the real file writer into the temporary folder: libsndfile, the
 // FLAC encoder and the file system.
 void BM_FileCatchUp(benchmark::State& state, const char* name) {
-    TempFolder folder;
+    bench::TempFolder folder;
     const Buffer buffer = mainsBuffer();
     double seconds = 0;
     for (auto _ : state) {
         InputRecorder recorder;
-        if (const std::string error = recorder.open(folder.at(name)); !error.empty()) {
+        if (const std::string error = recorder.open(folder.file(name)); !error.empty()) {
             state.SkipWithError(error.c_str());
             return;
         }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to draw one complete scope picture into the off-screen image, as after every buffer:
 // clear to the blank background, graticule, then the traces. Goal: well under 1 ms.
 #include <benchmark/benchmark.h>
@@ -18,8 +19,7 @@ namespace {
 
 class NullView : public acw::ScopeView {
 public:
-    bool lockCheckChecked() const override { return false; }
-    void setLblTB1Text(const std::string& text) override { last = text; }
+    void setTimeBaseText(const std::string& text) override { last = text; }
     std::string last;
 };
 

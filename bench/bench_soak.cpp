@@ -1,101 +1,75 @@
-// Soak run: the main window (offscreen) capturing the demo adaptor through the real capture cycle
-// for the equivalent of 24 hours of buffers, faster than real time, with the scope switched
-// through every channel mode (L, R, LR, XY), automatic and manual scaling, split and joined
-// traces along the way.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Soak run: the instrument with its main window (offscreen) capturing a demo adaptor that always
+// has the next buffer ready, through the session's real capture cycle, for the equivalent of 24
+// hours of buffers, faster than real time, with the scope switched through every channel mode
+// (L, R, LR, XY), automatic and manual scaling, split and joined traces along the way.
 //
 // Reported:
 // - peak resident memory after the first minute's worth of buffers (162) and at the end, and
 //   the growth between them (memory must stay flat over a day of capture);
-// - heap allocations made inside the engine's ProcessBuffer, in total and per buffer (a
-//   counting global operator new, armed only around that call: it must be 0);
+// - heap allocations in the measuring path, in total and per buffer (the goal is 0): counted on
+//   the GUI thread from the moment the input hands a buffer over (takeBuffer) until the first
+//   observer of the session sees it, which covers ProcessBuffer, the power analysis, the energy
+//   integration and building the Measurement. The counting observer is added to the session
+//   before the window, so it is called before every part of the window; measuring_path_buffers
+//   (the buffers so counted) equals buffers;
+// - for comparison, every allocation of the GUI thread per buffer after the first minute
+//   (drawing, the readouts, the trend and everything else the window does with a buffer);
 // - run time and buffers per second.
 //
-// ACW_SOAK_BUFFERS sets the number of buffers (default 232,000, a day at 0.3715 s a buffer).
+// ACW_SOAK_BUFFERS sets the number of buffers (default 232,000, a day at 0.3715 s a buffer);
+// 20000 runs in well under a minute on an idle machine.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QAbstractButton>
-#include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QMetaObject>
-#include <atomic>
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
-#include "app/MainWindow.h"
-#include "app/WindowMain.h"
-#include "capture/CaptureCycle.h"
+#include "BenchApplication.h"
+#include "BenchInstrument.h"
 #include "capture/WaveInput.h"
 #include "measure/CaptureLayout.h"
-#include "measure/MeasurementEngine.h"
+#include "measure/MeasurementObserver.h"
 #include "measure/SyntheticSignal.h"
-#include "scope/ScopeState.h"
-
-// ---- Counting global allocation functions --------------------------------------------------
-// Only allocations made on a thread whose flag is set are counted; every allocation goes to
-// malloc, every release to free, so all forms of new and delete stay consistent.
-namespace {
-
-thread_local bool tCounting = false;
-std::atomic<long long> gCountedAllocations{0};
-
-void* allocate(std::size_t bytes) {
-    if (tCounting) gCountedAllocations.fetch_add(1, std::memory_order_relaxed);
-    void* p = std::malloc(bytes != 0 ? bytes : 1);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-void* allocateAligned(std::size_t bytes, std::align_val_t alignment) {
-    if (tCounting) gCountedAllocations.fetch_add(1, std::memory_order_relaxed);
-    const auto align = static_cast<std::size_t>(alignment);
-    const std::size_t rounded = (bytes + align - 1) / align * align;
-    void* p = std::aligned_alloc(align, rounded != 0 ? rounded : align);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) { return allocate(n); }
-void* operator new[](std::size_t n) { return allocate(n); }
-void* operator new(std::size_t n, std::align_val_t a) { return allocateAligned(n, a); }
-void* operator new[](std::size_t n, std::align_val_t a) { return allocateAligned(n, a); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(n);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(n);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "session/MeasurementSession.h"
+#include "window/CaptureControls.h"
+#include "window/MainWindow.h"
+#include "window/WindowControls.h"
 
 namespace {
+
+using acw::bench::BenchInstrument;
+
+// Allocations on the GUI thread from a buffer's hand-over to its first observer.
+struct MeasuringPathAllocations {
+    std::size_t mark = 0;
+    bool armed = false;
+    long long total = 0;
+    long long buffers = 0;  // buffers counted from hand-over to observer
+
+    void arm() {
+        mark = acw::bench::threadAllocations();
+        armed = true;
+    }
+    void disarm() {
+        if (!armed) return;
+        total += static_cast<long long>(acw::bench::threadAllocations() - mark);
+        ++buffers;
+        armed = false;
+    }
+};
 
 // The demo adaptor without the sound card's pace: a new buffer is always waiting, so the cycle
 // takes one per pass of the event loop, as fast as it can measure and draw.
 class UnpacedDemoInput : public acw::WaveInput {
 public:
+    explicit UnpacedDemoInput(MeasuringPathAllocations& allocations) : allocations_(allocations) {}
+
     QStringList deviceNames() const override { return {QStringLiteral("Demo adaptor")}; }
     bool open(int deviceId, const acw::WaveFormat& format) override {
         close();
@@ -118,8 +92,9 @@ public:
     bool isOpen() const override { return open_; }
     bool takeBuffer(std::span<std::int16_t, 8192> out) override {
         if (!running_) return false;
-        signal_->fill(out, 4096);
+        signal_->fill(out, acw::kFramesPerBuffer);
         announce();
+        allocations_.arm();
         return true;
     }
     bool hasBuffer() const override { return running_; }
@@ -135,146 +110,140 @@ private:
             Qt::QueuedConnection);
     }
 
+    MeasuringPathAllocations& allocations_;
     std::unique_ptr<acw::SyntheticSignal> signal_;
     bool open_ = false;
     bool running_ = false;
 };
 
-long long soakBuffers() {
-    const char* s = std::getenv("ACW_SOAK_BUFFERS");
-    const long long v = s != nullptr ? std::atoll(s) : 0;
-    return v > 0 ? v : 232000;
-}
+// The first observer of the session: ends the count of each buffer, keeps the figures of the
+// run, switches the scope between buffers and ends the run after `total` buffers.
+class SoakObserver : public acw::MeasurementObserver {
+public:
+    // A minute of capture at 4096 frames per buffer and 11025 frames per second.
+    static constexpr long long kFirstMinuteBuffers = (60 * acw::kSampleRateHz + 4095) / 4096;
 
-// Peak resident set size of the process so far, in KiB.
-long peakRssKiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
+    SoakObserver(MeasuringPathAllocations& allocations, long long total, QEventLoop& loop)
+        : allocations_(allocations),
+          total_(total),
+          switchEvery_(std::max<long long>(1, std::min<long long>(1000, total / 16))),
+          loop_(loop) {}
 
-// Current resident set size, in KiB.
-long currentRssKiB() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    if (fields.size() < 2) return 0;
-    return fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
+    void setScopeButtons(QAbstractButton* mode, QAbstractButton* scale, QAbstractButton* split) {
+        mode_ = mode;
+        scale_ = scale;
+        split_ = split;
+    }
+
+    void measured(const acw::Measurement& m) override {
+        allocations_.disarm();
+        ++processed;
+        if (processed > 8) {
+            maxVolts = std::max(maxVolts, m.readings.voltsRms);
+            minVolts = std::min(minVolts, m.readings.voltsRms);
+        }
+        if (processed == kFirstMinuteBuffers) {
+            peakAfterMinute = acw::bench::peakRssKiB();
+            rssAfterMinute = acw::bench::currentRssKiB();
+            allocationsAfterMinute = allocations_.total;
+            guiAllocationsAfterMinute = acw::bench::threadAllocations();
+        }
+        if (processed % switchEvery_ == 0) {
+            // As a user would, between buffers: L -> R -> LR -> XY; after each full round,
+            // automatic <-> manual; after two, split <-> joined.
+            QMetaObject::invokeMethod(
+                mode_, [this] { switchScope(); }, Qt::QueuedConnection);
+        }
+        if (processed == total_) {
+            guiAllocationsAtEnd = acw::bench::threadAllocations();
+            loop_.quit();
+        }
+    }
+
+    long long processed = 0;
+    long long switches = 0;
+    long peakAfterMinute = 0;
+    long rssAfterMinute = 0;
+    long long allocationsAfterMinute = 0;
+    std::size_t guiAllocationsAfterMinute = 0;
+    std::size_t guiAllocationsAtEnd = 0;
+    double maxVolts = 0.0;
+    double minVolts = 1e9;
+
+private:
+    void switchScope() {
+        mode_->click();
+        ++switches;
+        if (switches % 4 == 0) scale_->click();
+        if (switches % 8 == 0) split_->click();
+    }
+
+    MeasuringPathAllocations& allocations_;
+    long long total_;
+    long long switchEvery_;
+    QEventLoop& loop_;
+    QAbstractButton* mode_ = nullptr;
+    QAbstractButton* scale_ = nullptr;
+    QAbstractButton* split_ = nullptr;
+};
 
 void BM_SoakDemoAdaptorWithWindow(benchmark::State& state) {
-    const long long total = soakBuffers();
-    // A minute of capture at 4096 frames per buffer and 11025 frames per second.
-    constexpr long long kFirstMinuteBuffers = (60 * 11025 + 4095) / 4096;
-    const long long switchEvery = std::max<long long>(1, std::min<long long>(1000, total / 16));
-
+    const long long total = acw::bench::positiveFromEnvironment("ACW_SOAK_BUFFERS", 232000);
     for (auto _ : state) {
-        acw::TGNCounter window;
-        acw::startWindow(window);
-        window.show();
-        auto* modeButton = window.findChild<QAbstractButton*>(QStringLiteral("SA_LR"));
-        auto* scaleButton = window.findChild<QAbstractButton*>(QStringLiteral("cmdAutoScale"));
-        auto* splitCheck = window.findChild<QAbstractButton*>(QStringLiteral("SplitCheck"));
-        if (modeButton == nullptr || scaleButton == nullptr || splitCheck == nullptr) {
-            state.SkipWithError("scope controls not found");
-            return;
-        }
-
-        acw::MeasurementEngine& engine = window.engine();
-        UnpacedDemoInput input;
+        MeasuringPathAllocations allocations;
         QEventLoop loop;
-        long long processed = 0;
-        long long switches = 0;
-        long long errors = 0;
-        long peakAfterMinute = 0;
-        long rssAfterMinute = 0;
-        long long allocationsAfterMinute = 0;
-        double maxVolts = 0.0;
-        double minVolts = 1e9;
-        std::unique_ptr<acw::CaptureCycle> cycle;
+        SoakObserver soak(allocations, total, loop);
+        BenchInstrument instrument(std::make_unique<UnpacedDemoInput>(allocations));
+        instrument.session().addObserver(soak);
+        instrument.openWindow();
+        const acw::MainWindowControls& controls = instrument.window().controls();
+        soak.setScopeButtons(controls.channelModeButton, controls.scalingButton,
+                             controls.splitTraceCheck);
 
-        acw::CaptureHost host;
-        host.processBuffer = [&] {
-            tCounting = true;
-            engine.ProcessBuffer();
-            tCounting = false;
-            window.showMeasurement();
-            ++processed;
-            if (processed > 8) {
-                maxVolts = std::max(maxVolts, engine.voltsRms);
-                minVolts = std::min(minVolts, engine.voltsRms);
-            }
-            if (processed == kFirstMinuteBuffers) {
-                peakAfterMinute = peakRssKiB();
-                rssAfterMinute = currentRssKiB();
-                allocationsAfterMinute = gCountedAllocations.load();
-            }
-            if (processed % switchEvery == 0) {
-                // L -> R -> LR -> XY; after each full round, automatic <-> manual; after two,
-                // split <-> joined.
-                modeButton->click();
-                ++switches;
-                if (switches % 4 == 0) scaleButton->click();
-                if (switches % 8 == 0) splitCheck->click();
-            }
-            if (processed >= total) {
-                cycle->StopCapture();
-                loop.quit();
-            }
-        };
-        host.showLamps = [&] { window.showLamps(); };
-        host.reportError = [&](const QString&, const QString& text, const QString& advice) {
-            ++errors;
-            std::fprintf(stderr, "soak: %s %s\n", text.toLocal8Bit().constData(),
-                         advice.toLocal8Bit().constData());
-            loop.quit();
-        };
-        cycle = std::make_unique<acw::CaptureCycle>(input, engine, host);
-
-        window.scope().sampleRate = acw::kSampleRateHz;
-        gCountedAllocations = 0;
         QElapsedTimer wall;
         wall.start();
-        if (!cycle->start(0)) {
+        instrument.window().captureControls().startCapture();
+        if (!instrument.session().isCapturing()) {
             state.SkipWithError("the demo input did not open");
             return;
         }
         loop.exec();
         const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-        const long peakEnd = peakRssKiB();
-        const long rssEnd = currentRssKiB();
-        const long long allocations = gCountedAllocations.load();
-        cycle.reset();
+        instrument.window().captureControls().stopCapture();
+        const long peakEnd = acw::bench::peakRssKiB();
+        const long rssEnd = acw::bench::currentRssKiB();
+        instrument.session().removeObserver(soak);
 
+        const auto processed = static_cast<double>(soak.processed);
         state.SetIterationTime(seconds);
-        state.counters["buffers"] = static_cast<double>(processed);
-        state.counters["captured_hours"] = static_cast<double>(processed) * 4096.0 / 11025.0 / 3600;
-        state.counters["buffers_per_second"] = static_cast<double>(processed) / seconds;
-        state.counters["mode_switches"] = static_cast<double>(switches);
-        state.counters["errors"] = static_cast<double>(errors);
-        state.counters["peak_rss_after_minute_KiB"] = static_cast<double>(peakAfterMinute);
+        state.counters["buffers"] = processed;
+        state.counters["captured_hours"] = processed * 4096.0 / acw::kSampleRateHz / 3600.0;
+        state.counters["buffers_per_second"] = processed / seconds;
+        state.counters["mode_switches"] = static_cast<double>(soak.switches);
+        state.counters["errors"] = instrument.errors();
+        state.counters["peak_rss_after_minute_KiB"] = static_cast<double>(soak.peakAfterMinute);
         state.counters["peak_rss_end_KiB"] = static_cast<double>(peakEnd);
-        state.counters["peak_rss_growth_KiB"] = static_cast<double>(peakEnd - peakAfterMinute);
-        state.counters["rss_after_minute_KiB"] = static_cast<double>(rssAfterMinute);
+        state.counters["peak_rss_growth_KiB"] = static_cast<double>(peakEnd - soak.peakAfterMinute);
+        state.counters["rss_after_minute_KiB"] = static_cast<double>(soak.rssAfterMinute);
         state.counters["rss_end_KiB"] = static_cast<double>(rssEnd);
-        state.counters["process_buffer_allocations"] = static_cast<double>(allocations);
-        state.counters["process_buffer_allocations_after_minute"] =
-            static_cast<double>(allocations - allocationsAfterMinute);
+        state.counters["measuring_path_buffers"] = static_cast<double>(allocations.buffers);
+        state.counters["measuring_path_allocations"] = static_cast<double>(allocations.total);
+        state.counters["measuring_path_allocations_after_minute"] =
+            static_cast<double>(allocations.total - soak.allocationsAfterMinute);
         state.counters["allocations_per_buffer"] =
-            processed > 0 ? static_cast<double>(allocations) / static_cast<double>(processed) : 0.0;
-        state.counters["volts_min"] = minVolts;
-        state.counters["volts_max"] = maxVolts;
+            processed > 0 ? static_cast<double>(allocations.total) / processed : 0.0;
+        const double buffersAfterMinute = processed - SoakObserver::kFirstMinuteBuffers;
+        state.counters["gui_thread_allocations_per_buffer_after_minute"] =
+            buffersAfterMinute > 0
+                ? static_cast<double>(soak.guiAllocationsAtEnd - soak.guiAllocationsAfterMinute) /
+                      buffersAfterMinute
+                : 0.0;
+        state.counters["volts_min"] = soak.minVolts;
+        state.counters["volts_max"] = soak.maxVolts;
     }
 }
 BENCHMARK(BM_SoakDemoAdaptorWithWindow)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return acw::bench::runWithApplication(argc, argv); }

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The transform and the per-buffer engine. FFTW's single-precision transform runs in the same
 # executable as a speed reference only; the program itself never links it.
 pkg_check_modules(FFTW3F IMPORTED_TARGET fftw3f)
