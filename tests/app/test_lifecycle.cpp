@@ -1,190 +1,136 @@
-#include <QAction>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTemporaryDir>
-#include <functional>
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Start-up and shutdown of the main window, and the settings file between them.
 
-#include "../common/FileFaults.h"
-#include "test_lifecycle_fixture.h"
+#include "../window/WindowRig.h"
 
 namespace acw::test {
 namespace {
 
-class LifecycleTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("wattmeter.ini"));
-};
+const char* const kFirstRun = "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n";
 
-const QByteArray kFirstRunFile("0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n");
-
-// The state after start-up, as a settings file would hold it (compares every value exactly).
-QByteArray state(const SettingsValues& v) {
-    return QByteArray::fromStdString(writeSettingsText(v));
-}
-SettingsValues firstRun(const std::function<void(SettingsValues&)>& change = {}) {
-    SettingsValues v{0, 2, 0, 0, 0, 32, 32, 32, 1.0, 1.0};
-    if (change) change(v);
-    return v;
+// The ten values the window holds, as the settings file would hold them ("|" for CR LF).
+QString settingsOf(Rig& rig) {
+    return QString::fromStdString(writeSettingsText(rig.life.currentSettings()))
+        .replace("\r\n", "|");
 }
 
-TEST_F(LifecycleTest, StartUpFromFilesValidatesAndSelectsTheSavedDevice) {
-    struct Case {
-        const char* name;
-        const char* file;  // nullptr: no file
-        QStringList devices;
-        SettingsValues expected;
-        int row;  // selected entry of List1
-        const char* caption;
+TEST(StartUp, ReadsValidatesAndShowsTheSettingsAndSelectsTheSavedDevice) {
+    // file ("|" for CR LF), then the state, the highlighted device and the frame caption
+    const std::tuple<const char*, const char*, int, const char*> cases[] = {
+        {nullptr, "0|2|0|0|0|32|32|32|1|1|", 0, "Scope Control - Card A"},
+        {"1|3|1|", "1|3|1|0|0|32|32|32|1|1|", 1, "Scope Control - Card B"},
+        {"0|2|0|1|1|5000|0|300|0|-2.5|", "0|2|0|1|1|32|32|32|1|-2.5|", 0, "Scope Control - Card A"},
+        {"7|", "7|2|0|0|0|32|32|32|1|1|", 0, "Scope Control - "},  // names no device
+        {"-1|", "-1|2|0|0|0|32|32|32|1|1|", 0, "Scope Control"},   // the default input
+        {"51|", "51|2|0|0|0|32|32|32|1|1|", 0, "Scope Control"},   // beyond the captions
     };
-    const QStringList two{"Line In A", "Line In B"};
-    const Case cases[] = {
-        {"no file", nullptr, two, firstRun(), 0, "Scope Control - Line In A"},
-        {"no device", nullptr, {}, firstRun(), -1, "Scope Control - "},
-        {"three lines", "1\r\n3\r\n1\r\n", two, firstRun([](SettingsValues& v) {
-             v.selectedDevice = 1, v.scopeMode = 3, v.lockGains = 1;
-         }),
-         1, "Scope Control - Line In B"},
-        {"out of range", "0\r\n2\r\n0\r\n0\r\n1\r\n5000\r\n0\r\n300\r\n0\r\n-2.5\r\n", two,
-         firstRun([](SettingsValues& v) { v.manualScale = 1, v.ampsCal = -2.5; }), 0,
-         "Scope Control - Line In A"},
-        {"unconvertible",
-         "abc\r\n70000\r\n1.5\r\nnan\r\n1\r\n9999999999\r\n64\r\n16\r\ninf\r\n1e999", two,
-         firstRun([](SettingsValues& v) { v.manualScale = 1, v.gainR = 64, v.timeBase = 16; }), 0,
-         "Scope Control - Line In A"},
-        {"id without entry", "7\r\n", two,
-         firstRun([](SettingsValues& v) { v.selectedDevice = 7; }), 0, "Scope Control - "},
-        {"negative id", "-1\r\n", two, firstRun([](SettingsValues& v) { v.selectedDevice = -1; }),
-         0, "Scope Control"},
-        {"id above 50", "51\r\n", two, firstRun([](SettingsValues& v) { v.selectedDevice = 51; }),
-         0, "Scope Control"},
-    };
-    for (const Case& c : cases) {
-        QFile::remove(path);
-        if (c.file != nullptr) writeAll(path, c.file);
-        WindowRun run(path, c.devices);
-        EXPECT_EQ(state(run.life->currentSettings()), state(c.expected)) << c.name;
-        EXPECT_EQ(run.capture->list->currentRow(), c.row) << c.name;
-        EXPECT_EQ(run.capture->frame->title(), QString::fromLatin1(c.caption)) << c.name;
-        EXPECT_EQ(run.scope().lockToL, 1) << c.name;
-        // The controls show the validated values.
-        EXPECT_EQ(run.child<QLineEdit>("RgainReadout")->text(), QString::number(c.expected.gainR))
-            << c.name;
-        EXPECT_EQ(run.child<QCheckBox>("LockCheck")->isChecked(), c.expected.lockGains == 1);
+    for (const auto& [file, state, row, caption] : cases) {
+        SCOPED_TRACE(file ? file : "no file");
+        Rig rig({"Card A", "Card B"},
+                file ? QByteArray(file).replace('|', "\r\n").data() : nullptr);
+        EXPECT_EQ(settingsOf(rig), state);
+        EXPECT_EQ(joined(rig.c().deviceList->currentRow(), rig.c().scopeFrame->title()),
+                  joined(row, caption));
+        const ScopeState& s = rig.scope();  // the controls show the settings
+        EXPECT_EQ(joined(rig.texts("LgainReadout RgainReadout"),
+                         rig.c().lockGainsCheck->isChecked(), rig.c().splitTraceCheck->isChecked()),
+                  joined(QString("%1|%2").arg(s.gainL).arg(s.gainR), s.lockGains == 1,
+                         s.splitTrace == 1));
+        EXPECT_EQ(std::pair(rig.pixel(-200, -40), rig.reports), std::pair(kGridPx, QStringList()));
+    }
+    Rig none(QStringList{});  // no input device at all
+    EXPECT_EQ(joined(none.c().deviceList->currentRow(), none.c().scopeFrame->title()),
+              "-1 Scope Control - ");
+}
+
+// Closing writes the ten lines back byte for byte as they were read, and closes the help window.
+TEST(Shutdown, CloseWritesTheSettingsBackAndClosesTheHelpWindow) {
+    for (const char* file :
+         {kFirstRun, "1\r\n0\r\n0\r\n1\r\n1\r\n1024\r\n1\r\n256\r\n0.3333333333333333\r\n-0.5\r\n",
+          "1\r\n3\r\n1\r\n0\r\n0\r\n4\r\n4\r\n1\r\n123456789.125\r\n1E-300\r\n"}) {
+        Rig rig({"Card A", "Card B"}, file == kFirstRun ? nullptr : file);
+        rig.window.close();
+        EXPECT_EQ(readAll(rig.path), file);
+        EXPECT_EQ(joined(rig.helpCloses, rig.programEnds, rig.window.isVisible()), "1 0 false");
     }
 }
 
-TEST_F(LifecycleTest, CloseWritesTheFirstRunFileAndClosesTheHelpWindow) {
-    WindowRun run(path);
-    run.window->close();
-    EXPECT_EQ(readAll(path), kFirstRunFile);
-    EXPECT_EQ(run.helpCloses, 1);
-    EXPECT_EQ(run.programEnds, 0);
-    EXPECT_FALSE(run.window->isVisible());
-}
-
-TEST_F(LifecycleTest, EveryValueSurvivesSaveAndLoad) {
-    const SettingsValues saved[] = {{1, 0, 0, 1, 1, 1024, 1, 256, 1.0 / 3.0, -0.5},
-                                    {0, 3, 1, 0, 0, 4, 4, 1, 123456789.125, 1e-300}};
-    for (const SettingsValues& v : saved) {
-        {
-            WindowRun run(path);
-            run.life->applySettings(v);
-            // lockGains is taken from the check box at shutdown.
-            run.child<QCheckBox>("LockCheck")->setChecked(v.lockGains == 1);
-            run.window->close();
-        }
-        WindowRun run(path);
-        EXPECT_EQ(state(run.life->currentSettings()), state(v));
-        EXPECT_EQ(run.capture->list->currentRow(), v.selectedDevice);
-        EXPECT_EQ(run.child<QCheckBox>("SplitCheck")->isChecked(), v.splitTrace == 1);
-    }
-}
-
-TEST_F(LifecycleTest, ExitWritesTheSameFileTwiceAndClosesBothWindows) {
-    WindowRun run(path);
-    run.engine().voltsCal = 2.5;
+// "Exit" runs shutdown and then closes the window, whose close runs it once more: the same file
+// is written twice, with the lock box's state, and nothing loops.
+TEST(Shutdown, ExitWritesTheSameFileTwiceAndClosesTheWindow) {
+    Rig rig;
+    rig.session.setVoltsCal(2.5);
+    rig.c().lockGainsCheck->setChecked(true);
     QList<QByteArray> written;
-    // The help window closes after each write: take the file away to see the next write.
-    run.onHelpClose = [&] {
-        written << readAll(path);
-        QFile::remove(path);
+    rig.onHelpClose = [&] {
+        written << readAll(rig.path);
+        QFile::remove(rig.path);
     };
-    run.child<QAction>("mnuExit")->trigger();
-    ASSERT_EQ(written.size(), 2);
-    EXPECT_EQ(written[0], written[1]);
-    EXPECT_TRUE(written[0].endsWith("\r\n2.5\r\n1\r\n"));
-    EXPECT_FALSE(run.window->isVisible());
-    EXPECT_EQ(run.programEnds, 0);
+    rig.c().exitAction->trigger();
+    EXPECT_EQ(written,
+              QList<QByteArray>(2, "0\r\n2\r\n1\r\n0\r\n0\r\n32\r\n32\r\n32\r\n2.5\r\n1\r\n"));
+    EXPECT_EQ(joined(rig.programEnds, rig.window.isVisible()), "0 false");
 }
 
-TEST_F(LifecycleTest, ShutdownDuringCaptureStopsOnceAndEndsTheProgram) {
+TEST(Shutdown, DuringCaptureStopsOnceAndEndsTheProgram) {
     for (const bool viaExit : {false, true}) {
-        QFile::remove(path);
-        WindowRun run(path);
-        run.capture->capturing = true;
-        run.engine().ampsCal = 0.25;
-        if (viaExit) {
-            run.child<QAction>("mnuExit")->trigger();
-        } else {
-            run.window->close();
-        }
-        EXPECT_EQ(run.capture->stops, 1);
-        EXPECT_EQ(run.programEnds, 1);
-        EXPECT_EQ(run.helpCloses, 0);
-        EXPECT_TRUE(readAll(path).endsWith("\r\n1\r\n0.25\r\n"));
-        // Windows closed while the program ends do not stop or end again.
-        run.window->close();
-        run.child<QAction>("mnuExit")->trigger();
-        EXPECT_EQ(run.capture->stops, 1);
-        EXPECT_EQ(run.programEnds, 1);
+        Rig rig;
+        click(rig.c().startButton);
+        rig.session.setAmpsCal(0.25);
+        viaExit ? rig.c().exitAction->trigger() : void(rig.window.close());
+        EXPECT_EQ(joined(rig.input->closeCalls, rig.programEnds, rig.helpCloses), "1 1 0");
+        EXPECT_TRUE(readAll(rig.path).endsWith("\r\n1\r\n0.25\r\n"));
+        rig.window.close();  // windows closed while the program ends neither stop nor end again
+        rig.c().exitAction->trigger();
+        EXPECT_EQ(joined(rig.input->closeCalls, rig.programEnds), "1 1");
     }
 }
 
-// A read-only settings file: shutdown reports it, and once the user has made it writable and
-// chosen Retry the session's calibration reaches the file; "Exit" writes twice, reports once.
-TEST_F(LifecycleTest, ReadOnlySettingsFileIsReportedAndWrittenOnRetry) {
-    writeAll(path, kFirstRunFile);
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
-    const ObeyFilePermissions asAUser;
-    if (!asAUser.obeyed()) GTEST_SKIP() << "permission bits do not apply to this process";
-    WindowRun run(path);
-    run.engine().voltsCal = 2.5;
-    run.onSaveFailure = [&] {
-        EXPECT_EQ(readAll(path), kFirstRunFile);  // untouched while the box is up
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        return true;
-    };
-    run.child<QAction>("mnuExit")->trigger();
-    EXPECT_EQ(run.reports, QStringList{path + ": Permission denied"});
-    EXPECT_EQ(readAll(path), state(firstRun([](SettingsValues& v) { v.voltsCal = 2.5; })));
-    EXPECT_FALSE(run.window->isVisible());
-}
-
-// A folder where the settings file should be: start-up says so and starts from the start-up
-// values; shutdown says so too and leaves the folder and its content alone.
-TEST_F(LifecycleTest, FolderInPlaceOfTheSettingsFileIsReportedAtStartUpAndShutdown) {
-    ASSERT_TRUE(QDir().mkpath(path));
-    writeAll(path + "/notes.txt", "mine");
-    WindowRun run(path);
-    EXPECT_EQ(run.loadReports, QStringList{path + ": it is a folder, not a file"});
-    EXPECT_EQ(state(run.life->currentSettings()), state(firstRun()));
-    run.child<QAction>("mnuExit")->trigger();
-    EXPECT_EQ(run.reports, QStringList{path + ": it is a folder, not a file"});  // once
-    EXPECT_EQ(run.helpCloses, 2);  // both writes were tried
-    EXPECT_EQ(readAll(path + "/notes.txt"), QByteArray("mine"));
-    EXPECT_FALSE(run.window->isVisible());
-}
-
-TEST(SettingsMessages, NameTheFileTheReasonAndWhatToDo) {
-    const UserMessage save = settingsSaveFailureMessage("/cfg/wattmeter.ini", "Permission denied");
-    EXPECT_EQ(save.text, "Could not save the settings to /cfg/wattmeter.ini: Permission denied.");
-    const UserMessage load =
-        settingsLoadFailureMessage("/cfg/wattmeter.ini", "it is a folder, not a file");
-    EXPECT_EQ(load.text,
-              "Could not read the settings from /cfg/wattmeter.ini: it is a folder, not a file.");
+// A folder where the file should be: start-up says so and starts from the first-run values;
+// shutdown says so, and Retry writes once the user has moved the folder away.
+TEST(Shutdown, FolderInPlaceOfTheFileIsReportedAndRetryWritesOnceItIsGone) {
+    Rig rig({"Card A"}, "/");
+    EXPECT_EQ(settingsOf(rig), QString(kFirstRun).replace("\r\n", "|"));
+    rig.session.setVoltsCal(2.5);
+    rig.onSaveFailure = [&] { return QDir(rig.path).removeRecursively(); };
+    rig.c().exitAction->trigger();
+    EXPECT_EQ(rig.reports, QStringList({"load " + rig.path + ": it is a folder, not a file",
+                                        "save " + rig.path + ": it is a folder, not a file"}));
+    EXPECT_EQ(readAll(rig.path), "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n2.5\r\n1\r\n");
+    EXPECT_EQ(joined(rig.helpCloses, rig.window.isVisible()), "2 false");
+    const UserMessage load = settingsLoadFailureMessage("/c/w.ini", "it is a folder, not a file");
+    EXPECT_EQ(load.text, "Could not read the settings from /c/w.ini: it is a folder, not a file.");
     EXPECT_TRUE(load.advice.contains("Rename or remove that folder"));
+}
+
+// The program's own box for a failed save offers Retry and Ignore, advises on a file that stands
+// where the settings folder should be, and takes Escape as Ignore: "Exit" asks once and ends.
+TEST(Shutdown, SaveFailureBoxTakesEscapeAsIgnore) {
+    Rig rig({"Card A"}, nullptr, true);
+    writeAll(rig.dir.filePath("cfg"), "a file");
+    const QString path = rig.dir.filePath("cfg/sub/wattmeter.ini");
+    rig.session.setSettingsStore(SettingsStore(path));
+    QStringList shown;
+    bool escapeClosed = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        shown << box->windowTitle() << box->text() << box->informativeText();
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Retry | QMessageBox::Ignore);
+        if (shown.size() == 3) QTest::keyClick(box, Qt::Key_Escape);
+        escapeClosed = shown.size() == 3 && !box->isVisible();
+        if (box->isVisible()) box->button(QMessageBox::Ignore)->click();
+    });
+    answer.start(20);
+    rig.c().exitAction->trigger();
+    EXPECT_TRUE(escapeClosed);
+    ASSERT_EQ(shown.size(), 3);  // one box
+    EXPECT_EQ(shown[0] + ": " + shown[1], "Error: Could not save the settings to " + path +
+                                              ": a file is in the way: " + rig.dir.filePath("cfg") +
+                                              " is a file, not a folder.");
+    EXPECT_TRUE(shown[2].startsWith("Rename or remove that file")) << shown[2].toStdString();
+    EXPECT_FALSE(rig.window.isVisible());
 }
 
 }  // namespace

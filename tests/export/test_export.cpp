@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// "Save Screen1 as bmp" on the running window: the negative of the scope as a 24-bit BMP file,
+// cancel, a failed write, and the screen restored after each.
+
+#include "../window/WindowRig.h"
+#include "export/BmpFile.h"
+
+namespace acw::test {
+namespace {
+
+class Export : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rig.window.menuCommands().setSaveFileChooser(
+            [this](const QString& filter, const QString& initialName) {
+                asked << filter + initialName;
+                return chosen;
+            });
+        click(rig.c().startButton);
+    }
+    QImage screen() { return rig.image().convertToFormat(QImage::Format_RGB32); }
+
+    Rig rig;
+    QTemporaryDir dir;
+    QString chosen;
+    QStringList asked;
+    SyntheticSignal sine{SyntheticSignal::sine(60.0, 9000.0, 4000.0, 30.0)};
+};
+
+// Two saves in a row, of the sweep and of the XY picture: each file is the print of its own
+// screen (traces black, background and graticule complemented); the screen comes back.
+TEST_F(Export, EachSaveWritesTheNegativeOfTheScreen) {
+    for (const int mode : {2, 3}) {
+        rig.scope().scopeMode = static_cast<std::int16_t>(mode);
+        rig.feed(sine, 2);
+        const QImage before = screen();
+        chosen = dir.filePath(QString("shot%1").arg(mode));  // a typed name gets no extension
+        rig.c().saveScopeAction->trigger();
+        const QByteArray bytes = readAll(chosen);
+        EXPECT_EQ(bytes.left(54).toHex(),  // 309 x 213, bottom-up, 24 bits, 197718 bytes
+                  "424d5604030000000000360000002800000035010000d5000000010018000000000020040300c4"
+                  "0e0000c40e00000000000000000000");
+        ASSERT_EQ(bytes.size(), 197718);
+        const QImage file = QImage::fromData(bytes, "BMP").convertToFormat(QImage::Format_RGB32);
+        int traces = 0;
+        for (int y = 0; y < 213; ++y) {
+            for (int x = 0; x < 309; ++x) {
+                const QRgb s = before.pixel(x, y) & 0xFFFFFFu;
+                traces += s != kBlackPx && s != kGridPx ? 1 : 0;
+                ASSERT_EQ(file.pixel(x, y),
+                          s != kBlackPx && s != kGridPx ? qRgb(0, 0, 0) : ~s | 0xFF000000u)
+                    << x << "," << y;
+            }
+        }
+        EXPECT_GT(traces, 100);
+        EXPECT_EQ(std::pair(screen(), rig.scope().exportMode), std::pair(before, std::int16_t{0}));
+    }
+    EXPECT_EQ(asked, QStringList(2, "All Files (*.bmp)"));  // and an empty initial name
+    EXPECT_TRUE(rig.reports.isEmpty());
+}
+
+// Cancel writes and says nothing; a file that cannot be written is reported with its name and the
+// reason, and what to do. The screen is restored either way.
+TEST_F(Export, CancelWritesNothingAndAFailedWriteIsReported) {
+    rig.feed(sine);
+    const QImage before = screen();
+    rig.c().saveScopeAction->trigger();
+    chosen = dir.filePath("missing/scope.bmp");
+    rig.c().saveScopeAction->trigger();
+    EXPECT_EQ(rig.reports,
+              QStringList(chosen + ": the folder " + dir.filePath("missing") + " does not exist"));
+    EXPECT_EQ(std::pair(screen(), rig.scope().exportMode), std::pair(before, std::int16_t{0}));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_EQ(
+        exportFailureMessage(chosen, "REASON") + " " + exportFailureAdvice(rig.reports[0]),
+        "Could not save the scope picture to " + chosen +
+            ": REASON. Choose a folder that "
+            "exists (or create it first) and save again. A file already there is left unchanged.");
+}
+
+// Rows bottom-up, each pixel blue, green, red, rows padded with zeros to 4 bytes.
+TEST(BmpFile, RowsAreBottomUpBgrAndZeroPadded) {
+    QImage image(3, 2, QImage::Format_RGB32);
+    for (int i = 0; i < 6; ++i) image.setPixel(i % 3, i / 3, qRgb(i, 16 + i, 32 + i));
+    EXPECT_EQ(encodeBmp24(image).mid(54).toHex(),
+              "231303241404251505000000201000211101221202000000");
+}
+
+}  // namespace
+}  // namespace acw::test

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The help text, the schematic, and the single help window opened from the main window.
+
+#include "../window/WindowRig.h"
+#include "help/HelpText.h"
+#include "help/HelpWindow.h"
+#include "help/Schematic.h"
+
+namespace acw::test {
+namespace {
+
+// 55 lines joined by CR LF (no other line ends), the second one empty, ending on a blank; the
+// checksum covers every character of the text.
+TEST(HelpText, FiftyFiveLinesEndedByCrLf) {
+    const QString text = buildHelpText();
+    const QStringList lines = text.split("\r\n");
+    EXPECT_EQ(joined(lines.size(), text.count('\r'), text.count('\n'), lines[1].isEmpty(),
+                     lines.count(QString())),
+              "55 54 54 true 1");
+    EXPECT_EQ(lines[0], "     Help with Morvane Laboratories KR-460 AC Wattmeter");
+    EXPECT_EQ(lines[54], " ");
+    EXPECT_EQ(qChecksum(text.toUtf8()), 54652);
+}
+
+TEST(Schematic, OneBitBlackOnWhiteAtItsNaturalSize) {
+    const QImage image = drawSchematic();
+    EXPECT_EQ(joined(image.width(), image.height(), image.format() == QImage::Format_Mono),
+              "543 313 true");
+    EXPECT_EQ(image.colorTable(), (QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+    long black = 0;  // a line drawing: mostly white paper, but far from blank
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) black += image.pixelIndex(x, y) == 0 ? 1 : 0;
+    EXPECT_TRUE(black > 543 * 313 / 50 && black < 543 * 313 / 5) << black;
+}
+
+int shownHelpWindows() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<Helpnow*>(w) != nullptr && w->isVisible() ? 1 : 0;
+    return n;
+}
+
+// "Help" twice gives one window, without an owner and not modal, showing the text and the
+// schematic; the main window keeps working meanwhile. Closing deletes the window, and the next
+// "Help" builds it afresh (also before the old one's deletion ran); shutdown closes it.
+TEST(HelpWindow, OneModelessWindowRebuiltOnReopeningAndClosedAtShutdown) {
+    Rig rig({"Card A"}, nullptr, true);
+    rig.c().helpAction->trigger();
+    QPointer<Helpnow> help = rig.window.menuCommands().helpLauncher().window();
+    ASSERT_FALSE(help.isNull());
+    QTest::keyClicks(help->Text1(), "typed");
+    rig.c().helpAction->trigger();
+    EXPECT_EQ(joined(shownHelpWindows(), help->parentWidget() == nullptr, help->isModal(),
+                     QApplication::activeModalWidget() == nullptr),
+              "1 true false true");
+    EXPECT_EQ(help->Text1()->toPlainText(), "typed" + buildHelpText().replace("\r\n", "\n"));
+    EXPECT_EQ(help->Picture1()->pixmap().size(), QSize(543, 313));
+    click(rig.c().startButton);
+    SyntheticSignal sine(SyntheticSignal::sine(60.0, 9000.0, 4000.0));
+    rig.feed(sine);
+    EXPECT_EQ(rig.texts("Label36"), "60.0");
+
+    help->close();
+    rig.c().helpAction->trigger();
+    QPointer<Helpnow> again = rig.window.menuCommands().helpLauncher().window();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(joined(help.isNull(), !again.isNull(), shownHelpWindows()), "true true 1");
+    EXPECT_EQ(again->Text1()->toPlainText(), buildHelpText().replace("\r\n", "\n"));
+    click(rig.c().stopButton);
+    rig.window.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(joined(again.isNull(), shownHelpWindows()), "true 0");
+}
+
+}  // namespace
+}  // namespace acw::test
