@@ -1,75 +1,60 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Start-up and shutdown of the main window, and the settings file between them.
+// Start-up and shutdown of the main window, the settings file between them, and the calibration
+// whose divisors it keeps.
 
 #include "../window/WindowRig.h"
+#include "measure/MeasurementEngine.h"
 
 namespace acw::test {
-namespace {
 
 const char* const kFirstRun = "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n";
 
 // The ten values the window holds, as the settings file would hold them ("|" for CR LF).
-QString settingsOf(Rig& rig) {
+static QString settingsOf(Rig& rig) {
     return QString::fromStdString(writeSettingsText(rig.life.currentSettings()))
         .replace("\r\n", "|");
 }
 
 TEST(StartUp, ReadsValidatesAndShowsTheSettingsAndSelectsTheSavedDevice) {
-    // file ("|" for CR LF), then the state, the highlighted device and the frame caption
+    // file ("|" for CR LF), the state then, the highlighted device (-1: no devices), the caption
     const std::tuple<const char*, const char*, int, const char*> cases[] = {
         {nullptr, "0|2|0|0|0|32|32|32|1|1|", 0, "Scope Control - Card A"},
+        {nullptr, "0|2|0|0|0|32|32|32|1|1|", -1, "Scope Control - "},
         {"1|3|1|", "1|3|1|0|0|32|32|32|1|1|", 1, "Scope Control - Card B"},
         {"0|2|0|1|1|5000|0|300|0|-2.5|", "0|2|0|1|1|32|32|32|1|-2.5|", 0, "Scope Control - Card A"},
         {"7|", "7|2|0|0|0|32|32|32|1|1|", 0, "Scope Control - "},  // names no device
-        {"-1|", "-1|2|0|0|0|32|32|32|1|1|", 0, "Scope Control"},   // the default input
-        {"51|", "51|2|0|0|0|32|32|32|1|1|", 0, "Scope Control"},   // beyond the captions
+        {"-1|", "-1|2|0|0|0|32|32|32|1|1|", 0, "Scope Control"},   // not named in the caption
     };
     for (const auto& [file, state, row, caption] : cases) {
         SCOPED_TRACE(file ? file : "no file");
-        Rig rig({"Card A", "Card B"},
+        Rig rig(row < 0 ? QStringList() : QStringList{"Card A", "Card B"},
                 file ? QByteArray(file).replace('|', "\r\n").data() : nullptr);
         EXPECT_EQ(settingsOf(rig), state);
         EXPECT_EQ(joined(rig.c().deviceList->currentRow(), rig.c().scopeFrame->title()),
                   joined(row, caption));
-        const ScopeState& s = rig.scope();  // the controls show the settings
-        EXPECT_EQ(joined(rig.texts("LgainReadout RgainReadout"),
-                         rig.c().lockGainsCheck->isChecked(), rig.c().splitTraceCheck->isChecked()),
-                  joined(QString("%1|%2").arg(s.gainL).arg(s.gainR), s.lockGains == 1,
-                         s.splitTrace == 1));
-        EXPECT_EQ(std::pair(rig.pixel(-200, -40), rig.reports), std::pair(kGridPx, QStringList()));
+        EXPECT_EQ(rig.at({{-200, -40}}) + rig.reports.join('|'), "#");  // the graticule drawn
     }
-    Rig none(QStringList{});  // no input device at all
-    EXPECT_EQ(joined(none.c().deviceList->currentRow(), none.c().scopeFrame->title()),
-              "-1 Scope Control - ");
 }
 
-// Closing writes the ten lines back byte for byte as they were read, and closes the help window.
-TEST(Shutdown, CloseWritesTheSettingsBackAndClosesTheHelpWindow) {
+// "Exit" runs shutdown and then closes the window, whose close runs it once more: the ten lines
+// are written twice, byte for byte as they were read, and nothing loops. The gain lock is taken
+// from its box.
+TEST(Shutdown, ExitWritesTheSettingsBackTwiceAndClosesTheWindow) {
     for (const char* file :
          {kFirstRun, "1\r\n0\r\n0\r\n1\r\n1\r\n1024\r\n1\r\n256\r\n0.3333333333333333\r\n-0.5\r\n",
           "1\r\n3\r\n1\r\n0\r\n0\r\n4\r\n4\r\n1\r\n123456789.125\r\n1E-300\r\n"}) {
         Rig rig({"Card A", "Card B"}, file == kFirstRun ? nullptr : file);
-        rig.window.close();
-        EXPECT_EQ(readAll(rig.path), file);
-        EXPECT_EQ(joined(rig.helpCloses, rig.programEnds, rig.window.isVisible()), "1 0 false");
+        QByteArray expected(file);
+        if (file == kFirstRun) rig.c().lockGainsCheck->setChecked(true), expected[6] = '1';
+        QList<QByteArray> written;
+        rig.onHelpClose = [&] {  // after each write: taken away to see the next one
+            written << readAll(rig.path);
+            QFile::remove(rig.path);
+        };
+        rig.c().exitAction->trigger();
+        EXPECT_EQ(written, QList<QByteArray>(2, expected));
+        EXPECT_EQ(joined(rig.programEnds, rig.window.isVisible()), "0 false");
     }
-}
-
-// "Exit" runs shutdown and then closes the window, whose close runs it once more: the same file
-// is written twice, with the lock box's state, and nothing loops.
-TEST(Shutdown, ExitWritesTheSameFileTwiceAndClosesTheWindow) {
-    Rig rig;
-    rig.session.setVoltsCal(2.5);
-    rig.c().lockGainsCheck->setChecked(true);
-    QList<QByteArray> written;
-    rig.onHelpClose = [&] {
-        written << readAll(rig.path);
-        QFile::remove(rig.path);
-    };
-    rig.c().exitAction->trigger();
-    EXPECT_EQ(written,
-              QList<QByteArray>(2, "0\r\n2\r\n1\r\n0\r\n0\r\n32\r\n32\r\n32\r\n2.5\r\n1\r\n"));
-    EXPECT_EQ(joined(rig.programEnds, rig.window.isVisible()), "0 false");
 }
 
 TEST(Shutdown, DuringCaptureStopsOnceAndEndsTheProgram) {
@@ -80,58 +65,106 @@ TEST(Shutdown, DuringCaptureStopsOnceAndEndsTheProgram) {
         viaExit ? rig.c().exitAction->trigger() : void(rig.window.close());
         EXPECT_EQ(joined(rig.input->closeCalls, rig.programEnds, rig.helpCloses), "1 1 0");
         EXPECT_TRUE(readAll(rig.path).endsWith("\r\n1\r\n0.25\r\n"));
-        rig.window.close();  // windows closed while the program ends neither stop nor end again
-        rig.c().exitAction->trigger();
+        rig.c().exitAction->trigger();  // once ended, shutdown neither stops nor ends again
         EXPECT_EQ(joined(rig.input->closeCalls, rig.programEnds), "1 1");
     }
 }
 
-// A folder where the file should be: start-up says so and starts from the first-run values;
-// shutdown says so, and Retry writes once the user has moved the folder away.
-TEST(Shutdown, FolderInPlaceOfTheFileIsReportedAndRetryWritesOnceItIsGone) {
+// The program's own boxes: a folder in place of the settings file is reported at start-up, which
+// starts from the first-run values. A failed save offers Retry and Ignore, with advice on a file
+// that stands where the settings folder should be; Retry tries again, Escape means Ignore, and
+// "Exit" then ends without asking again.
+TEST(Shutdown, ProgramBoxesReportLoadAndSaveFailures) {
     Rig rig({"Card A"}, "/");
     EXPECT_EQ(settingsOf(rig), QString(kFirstRun).replace("\r\n", "|"));
-    rig.session.setVoltsCal(2.5);
-    rig.onSaveFailure = [&] { return QDir(rig.path).removeRecursively(); };
-    rig.c().exitAction->trigger();
-    EXPECT_EQ(rig.reports, QStringList({"load " + rig.path + ": it is a folder, not a file",
-                                        "save " + rig.path + ": it is a folder, not a file"}));
-    EXPECT_EQ(readAll(rig.path), "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n2.5\r\n1\r\n");
-    EXPECT_EQ(joined(rig.helpCloses, rig.window.isVisible()), "2 false");
-    const UserMessage load = settingsLoadFailureMessage("/c/w.ini", "it is a folder, not a file");
-    EXPECT_EQ(load.text, "Could not read the settings from /c/w.ini: it is a folder, not a file.");
-    EXPECT_TRUE(load.advice.contains("Rename or remove that folder"));
-}
-
-// The program's own box for a failed save offers Retry and Ignore, advises on a file that stands
-// where the settings folder should be, and takes Escape as Ignore: "Exit" asks once and ends.
-TEST(Shutdown, SaveFailureBoxTakesEscapeAsIgnore) {
-    Rig rig({"Card A"}, nullptr, true);
-    writeAll(rig.dir.filePath("cfg"), "a file");
+    QFile inTheWay(rig.dir.filePath("cfg"));
+    ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
     const QString path = rig.dir.filePath("cfg/sub/wattmeter.ini");
     rig.session.setSettingsStore(SettingsStore(path));
-    QStringList shown;
-    bool escapeClosed = false;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) return;
-        shown << box->windowTitle() << box->text() << box->informativeText();
-        EXPECT_EQ(box->standardButtons(), QMessageBox::Retry | QMessageBox::Ignore);
-        if (shown.size() == 3) QTest::keyClick(box, Qt::Key_Escape);
-        escapeClosed = shown.size() == 3 && !box->isVisible();
-        if (box->isVisible()) box->button(QMessageBox::Ignore)->click();
-    });
-    answer.start(20);
+    rig.retries = 1;
     rig.c().exitAction->trigger();
-    EXPECT_TRUE(escapeClosed);
-    ASSERT_EQ(shown.size(), 3);  // one box
-    EXPECT_EQ(shown[0] + ": " + shown[1], "Error: Could not save the settings to " + path +
-                                              ": a file is in the way: " + rig.dir.filePath("cfg") +
-                                              " is a file, not a folder.");
-    EXPECT_TRUE(shown[2].startsWith("Rename or remove that file")) << shown[2].toStdString();
-    EXPECT_FALSE(rig.window.isVisible());
+    const QString failedSave = "Error Could not save the settings to " + path +
+                               ": a file is in the way: " + inTheWay.fileName() +
+                               " is a file, not a folder. Rename or remove that file";
+    EXPECT_EQ(rig.reports,
+              QStringList({"Error Could not read the settings from " + rig.path +
+                               ": it is a folder, not a file. The instrument starts with",
+                           failedSave, failedSave}));
+    EXPECT_EQ(joined(rig.retries, rig.helpCloses, rig.window.isVisible()), "-1 2 false");
 }
 
-}  // namespace
+static void calibrate(const char* reference, QLineEdit* box, QPushButton* button) {
+    box->setText(QString::fromLatin1(reference));
+    click(button);
+}
+static void fire(QTimer* timer) { QMetaObject::invokeMethod(timer, "timeout"); }
+
+// During capture the divisor is 1.0 for the two-second delay, then reading / reference from the
+// next buffer on. A reference that is not a positive number below 1e6 is refused, saying why.
+// "Cal A" has its own box, timer and divisor.
+TEST(Calibration, DuringCaptureTheReadingsFollowTheReference) {
+    Rig rig;
+    const MainWindowControls& c = rig.c();
+    const MeasurementEngine& engine = rig.session.engine();
+    // 22 whole periods in every buffer: each buffer reads exactly as the one before.
+    SyntheticSignal steady(SyntheticSignal::sine(11025.0 * 22 / 4096, 9000.0, 4000.0, 20.0));
+    click(c.startButton);
+    for (const auto& [text, reference] :
+         {std::pair("120 V", 120.0), {"1e308", 0.0}, {"-120", 0.0}, {"230", 230.0}}) {
+        rig.session.setVoltsCal(3.0);  // an earlier calibration
+        rig.feed(steady);
+        calibrate(text, c.voltsReferenceBox, c.calibrateVoltsButton);
+        EXPECT_EQ(joined(rig.session.voltsCal(), c.voltsCalibrationTimer->isActive(),
+                         c.voltsCalibrationTimer->interval()),
+                  reference == 0.0 ? "3 false 2000" : "1 true 2000")
+            << text;
+        if (reference == 0.0) continue;
+        rig.feed(steady);  // measured during the delay: uncalibrated
+        const double raw = engine.voltsRms;
+        fire(c.voltsCalibrationTimer);
+        rig.feed(steady);
+        EXPECT_EQ(joined(rig.session.voltsCal(), engine.voltsRms),
+                  joined(raw / reference, reference));
+    }
+    EXPECT_EQ(rig.reports.join('|'),
+              "The reference voltage \"1e308\" is not a positive number below 1000000. The "
+              "calibration is unchanged.|The reference voltage \"-120\" is not a positive number "
+              "below 1000000. The calibration is unchanged.");
+    calibrate("2", c.ampsReferenceBox, c.calibrateAmpsButton);
+    rig.feed(steady);
+    const double rawAmps = engine.ampsRms, voltsCal = rig.session.voltsCal();
+    fire(c.ampsCalibrationTimer);
+    rig.feed(steady);
+    EXPECT_EQ(joined(rig.session.ampsCal(), rig.session.voltsCal(), rig.texts("Label7 Label8"),
+                     c.ampsCalibrationTimer->interval()),
+              joined(rawAmps / 2, voltsCal, "230.0|2.00", 2000));
+}
+
+// Without capture: before any START a click is refused, saying why, and the saved divisor stays;
+// after STOP the last buffer's uncalibrated reading (its reading x the divisor it was made with)
+// is used: the demo's 120 V line reads 240 V with the divisor 0.5, and 60 typed in makes the
+// instrument read as a 60 V meter would.
+TEST(Calibration, WithoutCaptureTheLastUncalibratedReadingIsUsed) {
+    Rig rig({"Card A"}, "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n0.5\r\n1\r\n");
+    const MainWindowControls& c = rig.c();
+    calibrate("60", c.voltsReferenceBox, c.calibrateVoltsButton);
+    EXPECT_EQ(
+        joined(rig.session.voltsCal(), c.voltsCalibrationTimer->isActive(), rig.reports.join('|')),
+        "0.5 false There is no voltage reading to calibrate against: press START and "
+        "calibrate while the line is measured. The calibration is unchanged.");
+    SyntheticSignal demo(SyntheticSignal::demoAdaptor());
+    click(c.startButton);
+    rig.feed(demo, 3);
+    click(c.stopButton);
+    const double shown = rig.session.engine().voltsRms;
+    EXPECT_NEAR(shown, 240.0, 5.0);
+    click(c.calibrateVoltsButton);
+    fire(c.voltsCalibrationTimer);
+    EXPECT_DOUBLE_EQ(rig.session.voltsCal(), shown * 0.5 / 60.0);
+    click(c.startButton);
+    rig.feed(demo, 3);
+    EXPECT_NEAR(rig.session.engine().voltsRms, 60.0, 1.0);
+    EXPECT_EQ(rig.reports.size(), 1);
+}
+
 }  // namespace acw::test

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The harness of the GUI tests: the program's main window on a scripted input, and the main of
+// the test program (each GUI test program is one source file that includes this header).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,19 +20,13 @@
 #include "window/ScopePanel.h"
 #include "window/WindowControls.h"
 
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
 
 namespace acw::test {
 
 inline QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-inline void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 inline void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
 // Numbers and texts joined by blanks, to compare a whole state at once.
@@ -39,27 +35,28 @@ QString joined(const Parts&... parts) {
     return QStringList{QVariant(parts).toString()...}.join(' ');
 }
 
-// The program's main window on a scripted input, started up as the program starts it (from the
-// settings file `settings` when given, in a temporary folder; "/" puts a folder in its place)
-// and shown. Ending the program is
-// counted, and the messages meant for the user are collected in `reports`; with `programBoxes`
-// start-up and shutdown show the program's own boxes and close the real help window instead.
+// The program's main window on a scripted input, started up as the program starts it and shown,
+// with its settings file in a temporary folder (holding `settings` when given; "/" puts a folder
+// in its place). Ending the program and closing the help window are counted. What the window
+// tells the user is collected in `reports`; the program's own boxes of start-up and shutdown are
+// answered with Escape, or Retry while `retries` lasts.
 class Rig {
 public:
-    explicit Rig(QStringList devices = {"Card A", "Card B"}, const char* settings = nullptr,
-                 bool programBoxes = false)
-        : input(new ScriptedInput(std::move(devices))),
-          session(std::unique_ptr<WaveInput>(input)),
-          life(window, hooks(programBoxes)) {
+    explicit Rig(QStringList devices = {"Card A", "Card B"}, const char* settings = nullptr)
+        : input(new ScriptedInput(std::move(devices))), session(std::unique_ptr<WaveInput>(input)) {
         session.setSettingsStore(SettingsStore(path));
         session.captureCycle().setWatchdogMs(3600000);  // a slow test is not a silent device
-        if (settings != nullptr && !QByteArray(settings).endsWith('/')) writeAll(path, settings);
-        if (settings != nullptr && QByteArray(settings).endsWith('/')) QDir().mkpath(path);
+        QFile file(path);
+        if (settings != nullptr && QByteArray(settings) == "/") QDir().mkpath(path);
+        if (settings != nullptr && file.open(QIODevice::WriteOnly)) file.write(settings);
+        file.close();
         window.captureControls().setErrorReporter(
             [this](const QString&, const QString& text, const QString&) { reports << text; });
         window.calibrationControls().setReporter([this](const QString& t) { reports << t; });
         window.menuCommands().setExportFailureReporter(
             [this](const QString& file, const QString& why) { reports << file + ": " + why; });
+        QObject::connect(&boxes, &QTimer::timeout, [this] { answerBox(); });
+        boxes.start(20);
         life.startUp();
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -72,29 +69,35 @@ public:
         if (found == nullptr) ADD_FAILURE() << "no control " << name;
         return found;
     }
-    // The captions or texts of labels, buttons, check boxes, text boxes, actions or frames, by
-    // their names, joined by "|".
+    // The captions or texts of labels, buttons, check boxes, text boxes, actions or frames given
+    // by their names, joined by "|".
     QString texts(const QString& names) {
         QStringList out;
         for (const QString& name : names.split(' ')) {
             QObject* o = named<QObject>(name.toLatin1());
-            auto* frame = qobject_cast<QGroupBox*>(o);
-            out << (frame != nullptr ? frame->title() : o ? o->property("text").toString() : "");
+            out << (o ? o->property(o->inherits("QGroupBox") ? "title" : "text").toString() : "");
         }
         return out.join('|');
     }
+    QString lamps() {  // "VOLTS LOCK" and "AMPS LOCK": off (black), red or green
+        return joined(named("Label2")->palette().color(QPalette::Window).name(),
+                      named("Label1")->palette().color(QPalette::Window).name())
+            .replace("#000000", "off")
+            .replace("#ff0000", "red")
+            .replace("#00ff00", "green");
+    }
     ScopeState& scope() { return window.scopePanel().state(); }
     QImage image() { return window.scopePanel().image().image(); }
-    QRgb pixel(double x, double y) {  // at user coordinates of the scope
-        return image().pixel(ImageSurface::pixelX(x), ImageSurface::pixelY(y)) & 0xFFFFFFu;
-    }
-    QString lamps() {  // "VOLTS LOCK" and "AMPS LOCK"
-        QStringList out;
-        for (const char* lamp : {"Label2", "Label1"}) {
-            const QRgb c = named(lamp)->palette().color(QPalette::Window).rgb() & 0xFFFFFFu;
-            out << (c == 0 ? "off" : c == 0xFF0000 ? "red" : c == 0x00FF00 ? "green" : "?");
+    // The scope picture at points in user coordinates: black (.), grid (#), left trace (G), right
+    // trace (Y) or anything else (?).
+    QString at(std::initializer_list<QPointF> points) {
+        QString out;
+        for (const QPointF& p : points) {
+            const QRgb c = image().pixel(ImageSurface::pixelX(p.x()), ImageSurface::pixelY(p.y()));
+            const auto i = QList<QRgb>{0, 0x555555, 0x00FF00, 0xFFFF00}.indexOf(c & 0xFFFFFFu);
+            out += i < 0 ? '?' : ".#GY"[i];
         }
-        return out.join(' ');
+        return out;
     }
     // Delivers `count` buffers of `signal`, each measured before the next.
     void feed(SyntheticSignal& signal, int count = 1) {
@@ -114,28 +117,29 @@ public:
     MainWindow window{session};
     int helpCloses = 0;
     int programEnds = 0;
+    int retries = 0;
     QStringList reports;
-    std::function<bool()> onSaveFailure;  // the answer to a failed save: true = Retry
     std::function<void()> onHelpClose;
-    Lifecycle life;
+    Lifecycle life{window, {[this] { closeHelp(); }, [this] { ++programEnds; }, {}, {}}};
+    QTimer boxes;
 
 private:
-    Lifecycle::Hooks hooks(bool programBoxes) {
-        Lifecycle::Hooks h;
-        h.endProgram = [this] { ++programEnds; };
-        if (programBoxes) return h;
-        h.closeHelpWindow = [this] {
-            ++helpCloses;
-            if (onHelpClose) onHelpClose();
-        };
-        h.reportSaveFailure = [this](const QString& file, const QString& why) {
-            reports << "save " + file + ": " + why;
-            return onSaveFailure && onSaveFailure();
-        };
-        h.reportLoadFailure = [this](const QString& file, const QString& why) {
-            reports << "load " + file + ": " + why;
-        };
-        return h;
+    void closeHelp() {
+        ++helpCloses;
+        window.menuCommands().closeHelpWindow();
+        if (onHelpClose) onHelpClose();
+    }
+    void answerBox() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        reports << joined(box->windowTitle(), box->text(), box->informativeText().left(26));
+        if (box->button(QMessageBox::Retry) != nullptr && retries-- > 0)
+            box->button(QMessageBox::Retry)->click();
+        if (box->isVisible()) QTest::keyClick(box, Qt::Key_Escape);
+        if (box->isVisible()) {
+            reports << "Escape did not answer";
+            box->done(QMessageBox::Ignore);
+        }
     }
 };
 
@@ -143,10 +147,8 @@ private:
 inline std::pair<int, int> coverage(const QImage& image, QRgb colour) {
     std::pair<int, int> found{-1, 0};
     for (int y = image.height() - 1; y >= 0; --y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if ((image.pixel(x, y) & 0xFFFFFFu) != colour) continue;
-            found = {y, found.second + 1};
-        }
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFFu) == colour) found = {y, found.second + 1};
     }
     return found;
 }
@@ -154,4 +156,13 @@ inline int rowOf(double y) { return static_cast<int>(ImageSurface::pixelY(y)); }
 
 inline constexpr QRgb kBlackPx = 0x000000, kGridPx = 0x555555, kGreenPx = 0x00FF00,
                       kYellowPx = 0xFFFF00;
+
 }  // namespace acw::test
+
+int main(int argc, char** argv) {
+    // Test discovery runs the program outside ctest's environment: never need a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
