@@ -14,10 +14,9 @@ namespace acw::test {
 TEST(HelpContent, FiftyFiveLinesOfTextAndTheSchematic) {
     const QString text = buildHelpText();
     const QStringList lines = text.split("\r\n");
-    EXPECT_EQ(joined(lines.size(), text.count('\r'), text.count('\n'), lines[1].isEmpty(),
-                     lines.count(QString())),
-              "55 54 54 true 1");
-    EXPECT_EQ(lines[0], "     Help with Morvane Laboratories KR-460 AC Wattmeter");
+    EXPECT_EQ(joined(lines.size(), text.count('\r'), text.count('\n'), lines.indexOf(""),
+                     lines.count("")),
+              "55 54 54 1 1");
     EXPECT_EQ(qChecksum(text.toUtf8()), 54652);
     const QImage image = drawSchematic();
     EXPECT_EQ(joined(image.width(), image.height(), image.format() == QImage::Format_Mono),
@@ -33,7 +32,7 @@ TEST(HelpContent, FiftyFiveLinesOfTextAndTheSchematic) {
 // schematic; what was typed into it stays while it is open. Closing deletes the window, and the
 // next "Help" builds it afresh (also before the old one's deletion ran); shutdown closes it.
 TEST(HelpWindow, OneModelessWindowRebuiltOnReopeningAndClosedAtShutdown) {
-    Rig rig({"Card A"});
+    Rig rig({"Card A"}, nullptr, false);  // the program closes the help window
     rig.c().helpAction->trigger();
     QPointer<Helpnow> help = rig.window.menuCommands().helpLauncher().window();
     ASSERT_FALSE(help.isNull());
@@ -50,7 +49,7 @@ TEST(HelpWindow, OneModelessWindowRebuiltOnReopeningAndClosedAtShutdown) {
     rig.c().helpAction->trigger();
     QPointer<Helpnow> again = rig.window.menuCommands().helpLauncher().window();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(joined(help.isNull(), again->isVisible()), "true true");
+    ASSERT_EQ(joined(help.isNull(), !again.isNull() && again->isVisible()), "true true");
     EXPECT_EQ(again->Text1()->toPlainText(), buildHelpText().replace("\r\n", "\n"));
     rig.window.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

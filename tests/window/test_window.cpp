@@ -67,10 +67,9 @@ TEST(WindowFace, FixedSizeNamedControlsCaptionsFontsAndLayout) {
         const int wrap = label && label->wordWrap() ? Qt::TextWordWrap : 0;
         const auto align = label ? label->alignment() : Qt::AlignLeft | Qt::AlignVCenter;
         const QFontMetrics fm(w->font());
-        const QRect ink = wrap
-                              ? fm.boundingRect(box, wrap | align, text)
-                              : QStyle::alignedRect(Qt::LeftToRight, align,
-                                                    {fm.horizontalAdvance(text), fm.height()}, box);
+        const QSize need(fm.horizontalAdvance(text), fm.height());
+        const QRect ink = wrap ? fm.boundingRect(box, wrap | align, text)
+                               : QStyle::alignedRect(Qt::LeftToRight, align, need, box);
         EXPECT_TRUE(text.isEmpty() || box.contains(ink)) << w->objectName().toStdString();
         const bool captionOnly = label && label->frameShape() == QFrame::NoFrame && !wrap;
         if (!w->isHidden() && (w->parent() == rig.c().client || w->parent() == rig.c().scopeFrame))
@@ -79,8 +78,7 @@ TEST(WindowFace, FixedSizeNamedControlsCaptionsFontsAndLayout) {
     for (auto a = covers.begin(); a != covers.end(); ++a)
         for (auto b = std::next(a); b != covers.end(); ++b)
             EXPECT_FALSE(a.key()->parent() == b.key()->parent() && a->intersects(*b))
-                << a.key()->objectName().toStdString() << " and "
-                << b.key()->objectName().toStdString();
+                << qPrintable(a.key()->objectName() + " and " + b.key()->objectName());
 }
 
 // A device name of up to 31 characters shows whole in automatic mode, where the time-base label
@@ -124,22 +122,22 @@ TEST(WindowCapture, StartMeasuresTheChosenDeviceUntilStop) {
     const MainWindowControls& c = rig.c();
     // Before the first buffer: the graticule on black, no trace.
     EXPECT_EQ(rig.at({{-200, -40}, {19000, 460}, {5000, 210}, {5000, 185}, {-1500, -70}}), "###..");
+    // START is a left click that ends over the label.
+    QTest::mouseClick(c.startButton, Qt::RightButton);
+    QTest::mousePress(c.startButton, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(c.startButton, Qt::LeftButton, {}, QPoint(100, 5));
     c.soundcardSetupAction->trigger();
-    EXPECT_EQ(joined(c.devicePicker->isVisible(), c.devicePicker->pos() == QPoint(8, 2)),
-              "true true");
+    EXPECT_EQ(joined(rig.input->openCalls, c.devicePicker->isVisible(),
+                     c.devicePicker->pos() == QPoint(8, 2)),
+              "0 true true");
     clickEntry(c.deviceList, 1);
     EXPECT_EQ(c.scopeFrame->title(), "Scope Control - Line In (Card A)");
     click(c.pickerExitButton);
     EXPECT_EQ(joined(c.scopeFrame->title(), c.devicePicker->isVisible()),
               "Scope Control - Microphone Array (High Definiti false");
-    // START is a left click that ends over the label.
-    QTest::mouseClick(c.startButton, Qt::RightButton);
-    QTest::mousePress(c.startButton, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseRelease(c.startButton, Qt::LeftButton, {}, QPoint(100, 5));
-    EXPECT_EQ(rig.input->openCalls, 0);
     click(c.startButton);
-    const double volts = 2 * 120.02 * 32767 / 750, amps = 2 * 5.003 * 32767 / 75;
-    SyntheticSignal signal(SyntheticSignal::sine(11025.0 * 22 / 4096, volts, amps, 60.0));
+    SyntheticSignal signal(SyntheticSignal::sine(11025.0 * 22 / 4096, 2 * 120.02 * 32767 / 750,
+                                                 2 * 5.003 * 32767 / 75, 60.0));
     QStringList lamps{rig.lamps()};
     for (int buffer = 1; buffer <= 4; ++buffer) {
         rig.feed(signal);
