@@ -129,7 +129,7 @@ TEST(Calibration, DuringCaptureTheReadingsFollowTheReference) {
                                            "calibration is unchanged."),
               "The reference voltage \"1e308\"|The reference voltage \"-120\"");
     calibrate("2", c.ampsReferenceBox, c.calibrateAmpsButton);
-    QTest::qWait(50);
+    QTest::qWait(250);  // more than a coarse timer's 5 % slack on 2000 ms
     const int left = c.ampsCalibrationTimer->remainingTime();
     click(c.calibrateAmpsButton);  // again while waiting: the delay runs on
     const bool kept = c.ampsCalibrationTimer->remainingTime() <= left;
