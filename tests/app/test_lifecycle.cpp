@@ -1,191 +1,172 @@
-#include <QAction>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTemporaryDir>
-#include <functional>
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Start-up and shutdown of the main window, the settings file between them, and the calibration
+// whose divisors it keeps.
 
-#include "../common/FileFaults.h"
-#include "test_lifecycle_fixture.h"
+#include "../window/WindowRig.h"
 
 namespace acw::test {
-namespace {
 
-class LifecycleTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("wattmeter.ini"));
-};
+const char* const kFirstRun = "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n";
 
-const QByteArray kFirstRunFile("0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n");
-
-// The state after start-up, as a settings file would hold it (compares every value exactly).
-QByteArray state(const SettingsValues& v) {
-    return QByteArray::fromStdString(writeSettingsText(v));
-}
-SettingsValues firstRun(const std::function<void(SettingsValues&)>& change = {}) {
-    SettingsValues v{0, 2, 0, 0, 0, 32, 32, 32, 1.0, 1.0};
-    if (change) change(v);
-    return v;
+// The ten values the window holds, as the settings file would hold them ("|" for CR LF).
+static QString settingsOf(Rig& rig) {
+    return QString::fromStdString(writeSettingsText(rig.life.currentSettings()))
+        .replace("\r\n", "|");
 }
 
-TEST_F(LifecycleTest, StartUpFromFilesValidatesAndSelectsTheSavedDevice) {
-    struct Case {
-        const char* name;
-        const char* file;  // nullptr: no file
-        QStringList devices;
-        SettingsValues expected;
-        int row;  // selected entry of List1
-        const char* caption;
+TEST(StartUp, ReadsValidatesAndShowsTheSettingsAndSelectsTheSavedDevice) {
+    // file ("|" for CR LF), the state then, the highlighted device (-1: no devices), the caption
+    const std::tuple<const char*, const char*, int, const char*> cases[] = {
+        {nullptr, "0|2|0|0|0|32|32|32|1|1|", 0, "Scope Control - Card A"},
+        {nullptr, "0|2|0|0|0|32|32|32|1|1|", -1, "Scope Control - "},
+        {"1|3|1|", "1|3|1|0|0|32|32|32|1|1|", 1, "Scope Control - Card B"},
+        {"0|2|0|1|1|5000|0|300|0|-2.5|", "0|2|0|1|1|32|32|32|1|-2.5|", 0, "Scope Control - Card A"},
+        {"7|", "7|2|0|0|0|32|32|32|1|1|", 0, "Scope Control - "},  // names no device
+        {"-1|", "-1|2|0|0|0|32|32|32|1|1|", 0, "Scope Control"},   // not named in the caption
+        {"51|", "51|2|0|0|0|32|32|32|1|1|", 0, "Scope Control"},   // beyond the names kept
     };
-    const QStringList two{"Line In A", "Line In B"};
-    const Case cases[] = {
-        {"no file", nullptr, two, firstRun(), 0, "Scope Control - Line In A"},
-        {"no device", nullptr, {}, firstRun(), -1, "Scope Control - "},
-        {"three lines", "1\r\n3\r\n1\r\n", two, firstRun([](SettingsValues& v) {
-             v.selectedDevice = 1, v.scopeMode = 3, v.lockGains = 1;
-         }),
-         1, "Scope Control - Line In B"},
-        {"out of range", "0\r\n2\r\n0\r\n0\r\n1\r\n5000\r\n0\r\n300\r\n0\r\n-2.5\r\n", two,
-         firstRun([](SettingsValues& v) { v.manualScale = 1, v.ampsCal = -2.5; }), 0,
-         "Scope Control - Line In A"},
-        {"unconvertible",
-         "abc\r\n70000\r\n1.5\r\nnan\r\n1\r\n9999999999\r\n64\r\n16\r\ninf\r\n1e999", two,
-         firstRun([](SettingsValues& v) { v.manualScale = 1, v.gainR = 64, v.timeBase = 16; }), 0,
-         "Scope Control - Line In A"},
-        {"id without entry", "7\r\n", two,
-         firstRun([](SettingsValues& v) { v.selectedDevice = 7; }), 0, "Scope Control - "},
-        {"negative id", "-1\r\n", two, firstRun([](SettingsValues& v) { v.selectedDevice = -1; }),
-         0, "Scope Control"},
-        {"id above 50", "51\r\n", two, firstRun([](SettingsValues& v) { v.selectedDevice = 51; }),
-         0, "Scope Control"},
-    };
-    for (const Case& c : cases) {
-        QFile::remove(path);
-        if (c.file != nullptr) writeAll(path, c.file);
-        WindowRun run(path, c.devices);
-        EXPECT_EQ(state(run.life->currentSettings()), state(c.expected)) << c.name;
-        EXPECT_EQ(run.capture->list->currentRow(), c.row) << c.name;
-        EXPECT_EQ(run.capture->frame->title(), QString::fromLatin1(c.caption)) << c.name;
-        EXPECT_EQ(run.scope().lockToL, 1) << c.name;
-        // The controls show the validated values.
-        EXPECT_EQ(run.child<QLineEdit>("RgainReadout")->text(), QString::number(c.expected.gainR))
-            << c.name;
-        EXPECT_EQ(run.child<QCheckBox>("LockCheck")->isChecked(), c.expected.lockGains == 1);
+    for (const auto& [file, state, row, caption] : cases) {
+        SCOPED_TRACE(file ? file : "no file");
+        Rig rig(row < 0 ? QStringList() : QStringList{"Card A", "Card B"},
+                file ? QByteArray(file).replace('|', "\r\n").data() : nullptr);
+        EXPECT_EQ(settingsOf(rig), state);
+        EXPECT_EQ(joined(rig.c().deviceList->currentRow(), rig.c().scopeFrame->title()),
+                  joined(row, caption));
+        EXPECT_EQ(rig.at({{-200, -40}}) + rig.reports.join('|'), "#");  // the graticule drawn
     }
 }
 
-TEST_F(LifecycleTest, CloseWritesTheFirstRunFileAndClosesTheHelpWindow) {
-    WindowRun run(path);
-    run.window->close();
-    EXPECT_EQ(readAll(path), kFirstRunFile);
-    EXPECT_EQ(run.helpCloses, 1);
-    EXPECT_EQ(run.programEnds, 0);
-    EXPECT_FALSE(run.window->isVisible());
-}
-
-TEST_F(LifecycleTest, EveryValueSurvivesSaveAndLoad) {
-    const SettingsValues saved[] = {{1, 0, 0, 1, 1, 1024, 1, 256, 1.0 / 3.0, -0.5},
-                                    {0, 3, 1, 0, 0, 4, 4, 1, 123456789.125, 1e-300}};
-    for (const SettingsValues& v : saved) {
-        {
-            WindowRun run(path);
-            run.life->applySettings(v);
-            // lockGains is taken from the check box at shutdown.
-            run.child<QCheckBox>("LockCheck")->setChecked(v.lockGains == 1);
-            run.window->close();
-        }
-        WindowRun run(path);
-        EXPECT_EQ(state(run.life->currentSettings()), state(v));
-        EXPECT_EQ(run.capture->list->currentRow(), v.selectedDevice);
-        EXPECT_EQ(run.child<QCheckBox>("SplitCheck")->isChecked(), v.splitTrace == 1);
+// "Exit" runs shutdown and then closes the window, whose close runs it once more: the ten lines
+// are written twice, byte for byte as they were read, and nothing loops. The gain lock is taken
+// from its box.
+TEST(Shutdown, ExitWritesTheSettingsBackTwiceAndClosesTheWindow) {
+    for (const char* file :
+         {kFirstRun, "1\r\n0\r\n0\r\n1\r\n1\r\n1024\r\n1\r\n256\r\n0.3333333333333333\r\n-0.5\r\n",
+          "1\r\n3\r\n1\r\n0\r\n0\r\n4\r\n4\r\n1\r\n123456789.125\r\n1E-300\r\n"}) {
+        Rig rig({"Card A", "Card B"}, file == kFirstRun ? nullptr : file);
+        QByteArray expected(file);
+        // The box checked behind the settings' back: shutdown takes the gain lock from it.
+        if (file == kFirstRun) rig.c().lockGainsCheck->setChecked(true), expected[6] = '1';
+        QList<QByteArray> written;
+        rig.onHelpClose = [&](int) {  // after each write: taken away to see the next one
+            written << readAll(rig.path);
+            QFile::remove(rig.path);
+        };
+        rig.c().exitAction->trigger();
+        EXPECT_EQ(written, QList<QByteArray>(2, expected));
+        EXPECT_EQ(joined(rig.programEnds, rig.window.isVisible()), "0 false");
     }
 }
 
-TEST_F(LifecycleTest, ExitWritesTheSameFileTwiceAndClosesBothWindows) {
-    WindowRun run(path);
-    run.engine().voltsCal = 2.5;
-    QList<QByteArray> written;
-    // The help window closes after each write: take the file away to see the next write.
-    run.onHelpClose = [&] {
-        written << readAll(path);
-        QFile::remove(path);
-    };
-    run.child<QAction>("mnuExit")->trigger();
-    ASSERT_EQ(written.size(), 2);
-    EXPECT_EQ(written[0], written[1]);
-    EXPECT_TRUE(written[0].endsWith("\r\n2.5\r\n1\r\n"));
-    EXPECT_FALSE(run.window->isVisible());
-    EXPECT_EQ(run.programEnds, 0);
-}
-
-TEST_F(LifecycleTest, ShutdownDuringCaptureStopsOnceAndEndsTheProgram) {
+TEST(Shutdown, DuringCaptureStopsOnceAndEndsTheProgram) {
     for (const bool viaExit : {false, true}) {
-        QFile::remove(path);
-        WindowRun run(path);
-        run.capture->capturing = true;
-        run.engine().ampsCal = 0.25;
-        if (viaExit) {
-            run.child<QAction>("mnuExit")->trigger();
-        } else {
-            run.window->close();
-        }
-        EXPECT_EQ(run.capture->stops, 1);
-        EXPECT_EQ(run.programEnds, 1);
-        EXPECT_EQ(run.helpCloses, 0);
-        EXPECT_TRUE(readAll(path).endsWith("\r\n1\r\n0.25\r\n"));
-        // Windows closed while the program ends do not stop or end again.
-        run.window->close();
-        run.child<QAction>("mnuExit")->trigger();
-        EXPECT_EQ(run.capture->stops, 1);
-        EXPECT_EQ(run.programEnds, 1);
+        Rig rig;
+        click(rig.c().startButton);
+        rig.session.setAmpsCal(0.25);
+        viaExit ? rig.c().exitAction->trigger() : void(rig.window.close());
+        EXPECT_EQ(joined(rig.input->closeCalls, rig.programEnds, rig.helpCloses), "1 1 0");
+        EXPECT_TRUE(readAll(rig.path).endsWith("\r\n1\r\n0.25\r\n"));
+        rig.c().exitAction->trigger();  // once ended, shutdown does nothing more
+        EXPECT_EQ(joined(rig.input->closeCalls, rig.programEnds, rig.helpCloses), "1 1 0");
     }
 }
 
-// A read-only settings file: shutdown reports it, and once the user has made it writable and
-// chosen Retry the session's calibration reaches the file; "Exit" writes twice, reports once.
-TEST_F(LifecycleTest, ReadOnlySettingsFileIsReportedAndWrittenOnRetry) {
-    writeAll(path, kFirstRunFile);
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
-    const ObeyFilePermissions asAUser;
-    if (!asAUser.obeyed()) GTEST_SKIP() << "permission bits do not apply to this process";
-    WindowRun run(path);
-    run.engine().voltsCal = 2.5;
-    run.onSaveFailure = [&] {
-        EXPECT_EQ(readAll(path), kFirstRunFile);  // untouched while the box is up
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        return true;
-    };
-    run.child<QAction>("mnuExit")->trigger();
-    EXPECT_EQ(run.reports, QStringList{path + ": Permission denied"});
-    EXPECT_EQ(readAll(path), state(firstRun([](SettingsValues& v) { v.voltsCal = 2.5; })));
-    EXPECT_FALSE(run.window->isVisible());
+// The program's own boxes: a folder in place of the settings file is reported at start-up, which
+// starts from the first-run values. A failed save offers Retry and Ignore, with advice on a file
+// that stands where the settings folder should be; Retry tries again, Escape means Ignore, and
+// "Exit" then ends without asking again.
+TEST(Shutdown, ProgramBoxesReportLoadAndSaveFailures) {
+    Rig rig({"Card A"}, "/");
+    EXPECT_EQ(settingsOf(rig), QString(kFirstRun).replace("\r\n", "|"));
+    ASSERT_TRUE(QFile(rig.dir.filePath("cfg")).open(QIODevice::WriteOnly));  // a file in the way
+    const QString path = rig.dir.filePath("cfg/sub/wattmeter.ini");
+    rig.session.setSettingsStore(SettingsStore(path));
+    rig.retries = 1;
+    rig.onHelpClose = [&](int) { rig.reports << "help closed"; };
+    rig.c().exitAction->trigger();
+    const QString failedSave = "Error Could not save the settings to " + path +
+                               ": a file is in the way: " + rig.dir.filePath("cfg") +
+                               " is a file, not a folder. Rename or remove that file";
+    EXPECT_EQ(rig.reports,
+              QStringList({"Error Could not read the settings from " + rig.path +
+                               ": it is a folder, not a file. The instrument starts with",
+                           failedSave, failedSave, "help closed", "help closed"}));
+    EXPECT_EQ(joined(rig.retries, rig.window.isVisible()), "-1 false");
 }
 
-// A folder where the settings file should be: start-up says so and starts from the start-up
-// values; shutdown says so too and leaves the folder and its content alone.
-TEST_F(LifecycleTest, FolderInPlaceOfTheSettingsFileIsReportedAtStartUpAndShutdown) {
-    ASSERT_TRUE(QDir().mkpath(path));
-    writeAll(path + "/notes.txt", "mine");
-    WindowRun run(path);
-    EXPECT_EQ(run.loadReports, QStringList{path + ": it is a folder, not a file"});
-    EXPECT_EQ(state(run.life->currentSettings()), state(firstRun()));
-    run.child<QAction>("mnuExit")->trigger();
-    EXPECT_EQ(run.reports, QStringList{path + ": it is a folder, not a file"});  // once
-    EXPECT_EQ(run.helpCloses, 2);  // both writes were tried
-    EXPECT_EQ(readAll(path + "/notes.txt"), QByteArray("mine"));
-    EXPECT_FALSE(run.window->isVisible());
+static void calibrate(const char* reference, QLineEdit* box, QPushButton* button) {
+    box->setText(QString::fromLatin1(reference));
+    click(button);
 }
 
-TEST(SettingsMessages, NameTheFileTheReasonAndWhatToDo) {
-    const UserMessage save = settingsSaveFailureMessage("/cfg/wattmeter.ini", "Permission denied");
-    EXPECT_EQ(save.text, "Could not save the settings to /cfg/wattmeter.ini: Permission denied.");
-    const UserMessage load =
-        settingsLoadFailureMessage("/cfg/wattmeter.ini", "it is a folder, not a file");
-    EXPECT_EQ(load.text,
-              "Could not read the settings from /cfg/wattmeter.ini: it is a folder, not a file.");
-    EXPECT_TRUE(load.advice.contains("Rename or remove that folder"));
+// During capture the divisor is 1.0 for the two-second delay, then reading / reference from the
+// next buffer on. A reference that is not a positive number below 1e6 is refused, saying why.
+// "Cal A" has its own box, timer and divisor; a second click while waiting keeps the deadline.
+TEST(Calibration, DuringCaptureTheReadingsFollowTheReference) {
+    Rig rig;
+    const MainWindowControls& c = rig.c();
+    // 22 whole periods in every buffer: each buffer reads exactly as the one before.
+    SyntheticSignal steady(SyntheticSignal::sine(11025.0 * 22 / 4096, 9000.0, 4000.0, 20.0));
+    click(c.startButton);
+    for (const auto& [text, reference] :
+         {std::pair("120 V", 120.0), {"1e308", 0.0}, {"-120", 0.0}, {"230", 230.0}}) {
+        rig.session.setVoltsCal(3.0);  // an earlier calibration
+        rig.feed(steady);
+        calibrate(text, c.voltsReferenceBox, c.calibrateVoltsButton);
+        EXPECT_EQ(joined(rig.session.voltsCal(), c.voltsCalibrationTimer->isActive(),
+                         c.voltsCalibrationTimer->interval()),
+                  reference == 0.0 ? "3 false 2000" : "1 true 2000")
+            << text;
+        if (reference == 0.0) continue;
+        rig.feed(steady);  // measured during the delay: uncalibrated
+        const double raw = rig.session.engine().voltsRms;
+        QMetaObject::invokeMethod(c.voltsCalibrationTimer, "timeout");  // the delay is over
+        rig.feed(steady);
+        EXPECT_EQ(joined(rig.session.voltsCal(), rig.session.engine().voltsRms),
+                  joined(raw / reference, reference));
+    }
+    EXPECT_EQ(rig.reports.join('|').remove(" is not a positive number below 1000000. The "
+                                           "calibration is unchanged."),
+              "The reference voltage \"1e308\"|The reference voltage \"-120\"");
+    calibrate("2", c.ampsReferenceBox, c.calibrateAmpsButton);
+    QTest::qWait(250);  // more than a coarse timer's 5 % slack on 2000 ms
+    const int left = c.ampsCalibrationTimer->remainingTime();
+    click(c.calibrateAmpsButton);  // again while waiting: the delay runs on
+    const bool kept = c.ampsCalibrationTimer->remainingTime() <= left;
+    rig.feed(steady);
+    const double rawAmps = rig.session.engine().ampsRms, voltsCal = rig.session.voltsCal();
+    QMetaObject::invokeMethod(c.ampsCalibrationTimer, "timeout");
+    rig.feed(steady);
+    EXPECT_EQ(joined(kept, rig.session.ampsCal(), rig.session.voltsCal(),
+                     rig.texts("Label7 Label8"), c.ampsCalibrationTimer->interval()),
+              joined(true, rawAmps / 2, voltsCal, "230.0|2.00", 2000));
 }
 
-}  // namespace
+// Without capture: before any START a click is refused, saying why, and the saved divisor stays;
+// after STOP the last buffer's uncalibrated reading (its reading x the divisor it was made with)
+// is used: the demo's 120 V line reads 240 V with the divisor 0.5, and 60 typed in makes the
+// instrument read as a 60 V meter would.
+TEST(Calibration, WithoutCaptureTheLastUncalibratedReadingIsUsed) {
+    Rig rig({"Card A"}, "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n0.5\r\n1\r\n");
+    const MainWindowControls& c = rig.c();
+    calibrate("60", c.voltsReferenceBox, c.calibrateVoltsButton);
+    EXPECT_EQ(joined(rig.session.voltsCal(), c.voltsCalibrationTimer->isActive()), "0.5 false");
+    EXPECT_EQ(rig.reports.join('|'),
+              "There is no voltage reading to calibrate against: press "
+              "START and calibrate while the line is measured. The "
+              "calibration is unchanged.");
+    SyntheticSignal demo(SyntheticSignal::demoAdaptor());
+    click(c.startButton);
+    rig.feed(demo, 3);
+    click(c.stopButton);
+    const double shown = rig.session.engine().voltsRms;
+    EXPECT_NEAR(shown, 240.0, 5.0);
+    click(c.calibrateVoltsButton);
+    QMetaObject::invokeMethod(c.voltsCalibrationTimer, "timeout");  // the delay is over
+    EXPECT_DOUBLE_EQ(rig.session.voltsCal(), shown * 0.5 / 60.0);
+    click(c.startButton);
+    rig.feed(demo, 3);
+    EXPECT_NEAR(rig.session.engine().voltsRms, 60.0, 1.0);
+}
+
 }  // namespace acw::test
