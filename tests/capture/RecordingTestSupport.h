@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Helpers for tests that need recordings on disk: a temporary folder that removes itself, and
-// WAV files written with libsndfile from SyntheticSignal or from given samples.
+// Recordings on disk for tests: a temporary folder that removes itself, and WAV files written
+// with libsndfile from SyntheticSignal or from given samples.
 
 #include <sndfile.h>
 #include <stdlib.h>
@@ -39,41 +40,38 @@ private:
 inline std::vector<std::int16_t> synthesise(const SyntheticSignal::Params& params,
                                             std::int64_t frames) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(2 * frames));
-    SyntheticSignal signal(params);
-    signal.fill(samples, static_cast<int>(frames));
+    SyntheticSignal(params).fill(samples, static_cast<int>(frames));
     return samples;
 }
 
-// Writes interleaved samples with `channels` channels. `subformat` is a libsndfile sample format
-// (SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_U8, SF_FORMAT_FLOAT, ...). 16-bit samples
-// go to floating-point files normalised (sample / 32768), as audio tools store them; doubles are
-// written as they are, values beyond +-1.0 included.
-inline bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
-                     int channels = 2, int sampleRateHz = 11025, int subformat = SF_FORMAT_PCM_16) {
-    SF_INFO info{};
-    info.samplerate = sampleRateHz;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | subformat;
+// Writes values in counts of 16-bit full scale (beyond it too, and NaN) as they are, normalised
+// (count / 32768), in a floating-point `subformat` (SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE).
+inline bool writeWav(const std::string& path, std::vector<double> counts, int subformat,
+                     int channels = 2) {
+    for (double& v : counts) v /= 32768.0;
+    SF_INFO info{0, 11025, channels, SF_FORMAT_WAV | subformat, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
-    const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
-    std::vector<double> normalised(samples.begin(), samples.end());
-    for (double& v : normalised) v /= 32768.0;
-    const bool isFloat = subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE;
-    const sf_count_t written = isFloat ? sf_writef_double(file, normalised.data(), frames)
-                                       : sf_writef_short(file, samples.data(), frames);
+    const auto frames = static_cast<sf_count_t>(counts.size()) / channels;
+    const bool ok = sf_writef_double(file, counts.data(), frames) == frames;
     sf_close(file);
-    return written == frames;
+    return ok;
 }
 
-inline bool writeFloatWav(const std::string& path, const std::vector<double>& samples) {
-    SF_INFO info{0, 11025, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
+// Writes 16-bit samples. Integer sample formats hold them exactly (8-bit keeps the top 8 bits);
+// floating-point formats get them normalised, as audio tools store them.
+inline bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
+                     int channels = 2, int sampleRateHz = 11025, int subformat = SF_FORMAT_PCM_16) {
+    if (subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE)
+        return writeWav(path, std::vector<double>(samples.begin(), samples.end()), subformat,
+                        channels);
+    SF_INFO info{0, sampleRateHz, channels, SF_FORMAT_WAV | subformat, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
-    const auto frames = static_cast<sf_count_t>(samples.size()) / 2;
-    const sf_count_t written = sf_writef_double(file, samples.data(), frames);
+    const auto frames = static_cast<sf_count_t>(samples.size()) / channels;
+    const bool ok = sf_writef_short(file, samples.data(), frames) == frames;
     sf_close(file);
-    return written == frames;
+    return ok;
 }
 
 }  // namespace acw::test
