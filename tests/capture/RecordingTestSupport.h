@@ -2,13 +2,12 @@
 #pragma once
 
 // Recordings on disk for tests: a temporary folder that removes itself, and WAV files written
-// with libsndfile from SyntheticSignal or from given samples.
+// with libsndfile.
 
 #include <sndfile.h>
-#include <stdlib.h>
 
+#include <QTemporaryDir>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,24 +15,10 @@
 
 namespace acw::test {
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "acw-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
+struct TempFolder : QTemporaryDir {
+    std::string file(const std::string& name) const {
+        return filePath(QString::fromStdString(name)).toStdString();
     }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
 };
 
 // `frames` frames of `params`, interleaved left/right, as SyntheticSignal delivers them.
@@ -44,34 +29,27 @@ inline std::vector<std::int16_t> synthesise(const SyntheticSignal::Params& param
     return samples;
 }
 
-// Writes values in counts of 16-bit full scale (beyond it too, and NaN) as they are, normalised
-// (count / 32768), in a floating-point `subformat` (SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE).
-inline bool writeWav(const std::string& path, std::vector<double> counts, int subformat,
-                     int channels = 2) {
-    for (double& v : counts) v /= 32768.0;
-    SF_INFO info{0, 11025, channels, SF_FORMAT_WAV | subformat, 0, 0};
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file) return false;
-    const auto frames = static_cast<sf_count_t>(counts.size()) / channels;
-    const bool ok = sf_writef_double(file, counts.data(), frames) == frames;
-    sf_close(file);
-    return ok;
-}
-
-// Writes 16-bit samples. Integer sample formats hold them exactly (8-bit keeps the top 8 bits);
-// floating-point formats get them normalised, as audio tools store them.
-inline bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
-                     int channels = 2, int sampleRateHz = 11025, int subformat = SF_FORMAT_PCM_16) {
-    if (subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE)
-        return writeWav(path, std::vector<double>(samples.begin(), samples.end()), subformat,
-                        channels);
+// Writes samples given in counts of 16-bit full scale. Integer sample formats get them as 16-bit
+// samples (exactly; 8-bit keeps the top 8 bits); floating-point formats get them normalised
+// (count / 32768), as audio tools store them, values beyond full scale and NaN included.
+template <typename Sample>
+bool writeWav(const std::string& path, const std::vector<Sample>& counts,
+              int subformat = SF_FORMAT_PCM_16, int channels = 2, int sampleRateHz = 11025) {
     SF_INFO info{0, sampleRateHz, channels, SF_FORMAT_WAV | subformat, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
-    const auto frames = static_cast<sf_count_t>(samples.size()) / channels;
-    const bool ok = sf_writef_short(file, samples.data(), frames) == frames;
+    const auto frames = static_cast<sf_count_t>(counts.size()) / channels;
+    sf_count_t written = 0;
+    if (subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE) {
+        std::vector<double> normalised(counts.begin(), counts.end());
+        for (double& v : normalised) v /= 32768.0;
+        written = sf_writef_double(file, normalised.data(), frames);
+    } else {
+        const std::vector<short> shorts(counts.begin(), counts.end());
+        written = sf_writef_short(file, shorts.data(), frames);
+    }
     sf_close(file);
-    return ok;
+    return written == frames;
 }
 
 }  // namespace acw::test

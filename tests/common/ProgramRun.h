@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Running the real program (ACW_PROGRAM, defined by the test target) from a test: stdin from
-// /dev/null, stderr into a file, stdout into a file (or /dev/full) or into a pipe that the test
-// reads line by line. The program inherits the test's environment.
+// Running the real program (ACW_PROGRAM, defined by the test target) or another one from a test
+// in the background: stdin from /dev/null, stdout and stderr into files (or /dev/full). The
+// program inherits the test's environment.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -24,60 +24,46 @@ namespace acw::test {
 
 inline std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> result;
+    std::vector<std::string> parts;
     std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) result.push_back(part);
-    return result;
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
 }
 inline std::vector<std::string> lines(const std::string& text) { return split(text, '\n'); }
 
-// The program running in the background. Killed when the object goes while it still runs.
+// The program running; killed when the object goes while it still runs.
 class Program {
 public:
-    // stdout goes to `outPath`, or into a pipe for readLine() when `outPath` is empty.
-    Program(std::vector<std::string> arguments, std::string errPath, std::string outPath = "")
+    Program(std::vector<std::string> arguments, std::string errPath, std::string outPath,
+            const char* executable = ACW_PROGRAM)
         : errPath_(std::move(errPath)), outPath_(std::move(outPath)) {
-        arguments.insert(arguments.begin(), ACW_PROGRAM);
+        arguments.insert(arguments.begin(), executable);
         std::vector<char*> argv;
         for (std::string& a : arguments) argv.push_back(a.data());
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        int fds[2] = {-1, -1};
-        if (outPath_.empty() && ::pipe2(fds, O_CLOEXEC) == 0) {
-            posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-            pipe_ = fds[0];
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
-                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        }
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        if (fds[1] >= 0) ::close(fds[1]);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+        constexpr int kWrite = O_WRONLY | O_CREAT | O_TRUNC;
+        posix_spawn_file_actions_addopen(&files, 1, outPath_.c_str(), kWrite, 0644);
+        posix_spawn_file_actions_addopen(&files, 2, errPath_.c_str(), kWrite, 0644);
+        if (posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&files);
     }
     ~Program() {
-        closePipe();
-        if (pid_ > 0 && status_ < 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        if (finished()) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
     }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
 
     // The exit status (128 + the signal that ended it), or -1 when it did not end in `limit`.
     int wait(std::chrono::seconds limit = std::chrono::seconds(300)) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!finished() && std::chrono::steady_clock::now() < end)
+        for (auto end = std::chrono::steady_clock::now() + limit;
+             !finished() && std::chrono::steady_clock::now() < end;)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return status_;
     }
@@ -89,27 +75,13 @@ public:
     }
     void signal(int signo) const { ::kill(pid_, signo); }
 
-    // The next line from the pipe without its line end; what is left at its end.
-    std::string readLine() {
-        std::string line;
-        char c = 0;
-        while (::read(pipe_, &c, 1) == 1 && c != '\n') line += c;
-        return line;
-    }
-    void closePipe() {
-        if (pipe_ >= 0) ::close(pipe_);
-        pipe_ = -1;
-    }
-
     std::string out() const { return slurp(outPath_); }
     std::string err() const { return slurp(errPath_); }
 
 private:
-    std::string errPath_;
-    std::string outPath_;
+    std::string errPath_, outPath_;
     pid_t pid_ = -1;
     int status_ = -1;
-    int pipe_ = -1;
 };
 
 }  // namespace acw::test
