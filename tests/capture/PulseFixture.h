@@ -25,11 +25,6 @@ public:
 
     std::string socketPath() const { return folder_ + "/native"; }
     std::string fifoPath() const { return folder_ + "/line-in.fifo"; }
-    // The pipe source's module and its arguments, as `pactl load-module` takes them.
-    std::string pipeModule() const {
-        return "module-pipe-source source_name=acw_line_in file=" + fifoPath() +
-               " format=s16le rate=11025 channels=2";
-    }
 
     // Starts the daemon unless it runs, and waits until its socket and pipe exist. False when
     // pulseaudio is not installed or does not come up within 30 s (its log then says why).
@@ -42,7 +37,7 @@ public:
                 "-n", "--daemonize=no", "--system=no", "--use-pid-file=no", "--exit-idle-time=30",
                 "--disable-shm=yes", "-L",
                 "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath(), "-L",
-                pipeModule()},
+                "module-pipe-source file=" + fifoPath() + " format=s16le rate=11025 channels=2"},
             folder_ + "/pulseaudio.log", "/dev/null", "/usr/bin/pulseaudio");
         for (int i = 0; i < 1500 && !daemon_->finished(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -12,7 +12,6 @@
 #include "ScriptedInput.h"
 #include "capture/CaptureCycle.h"
 #include "capture/PacedInput.h"
-#include "measure/MeasurementEngine.h"
 #include "session/MeasurementObserver.h"
 #include "session/MeasurementSession.h"
 
@@ -32,18 +31,14 @@ struct Recorder : MeasurementObserver {
         const auto dropped = m.buffersDroppedBefore;
         note(std::to_string(m.bufferIndex) + letter(m.voltsLock) + letter(m.ampsLock) +
              (dropped ? "~" + std::to_string(dropped) : ""));
-        ++buffers;
         if (onMeasured) onMeasured(m);
     }
-    void lampsChanged(Lamp volts, Lamp amps) override {
-        note(std::string("*") + letter(volts) + letter(amps));
-    }
+    void lampsChanged(Lamp v, Lamp a) override { note(std::string("*") + letter(v) + letter(a)); }
     void captureStarted() override { note("+"); }
     void captureStopped() override { note("-"); }
 
     char name;
     std::string& log;
-    std::size_t buffers = 0;
     std::function<void(const Measurement&)> onMeasured;
 };
 
@@ -64,10 +59,10 @@ struct PacedSession {
         session.addObserver(a);
     }
     void pushAndWait() {
-        const std::size_t n = a.buffers + 1;
+        const std::int64_t n = session.buffersMeasured() + 1;
         signal.fill(last, 4096);
         input.push(last);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return a.buffers >= n; }, 30000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return session.buffersMeasured() >= n; }, 30000));
     }
 
     std::string log, advice;
@@ -89,12 +84,9 @@ TEST(PacedSession, AnObserverHearsEachRunInOrder) {
     EXPECT_EQ(s.input.lastOpenId, 1);
     EXPECT_EQ(s.input.lastFormat, (WaveFormat{1, 2, 11025, 44100, 4, 16, 0}));
     EXPECT_TRUE(s.session.startCapture()) << "a second START goes on with the running capture";
-    Readings last;
     s.a.onMeasured = [&](const Measurement& m) {
         EXPECT_TRUE(std::equal(m.capturedFrames.begin(), m.capturedFrames.end(), s.last.begin()));
-        EXPECT_EQ(m.startFrame, m.bufferIndex * 4096);
         EXPECT_EQ(m.voltsCal + m.ampsCal, 3.0);
-        last = m.readings;
     };
     for (int i = 0; i < 5; ++i) {
         if (i == 2) s.input.dropped = 7;
@@ -103,7 +95,6 @@ TEST(PacedSession, AnObserverHearsEachRunInOrder) {
     }
     s.session.stopCapture();
     EXPECT_EQ(s.log, "A*rr A+ A0rr A1rr A4rr~2 A5gg A6gg A*oo A-");
-    EXPECT_EQ(s.session.engine().voltsRms, last.voltsRms) << "STOP keeps the readings";
     // START again: the averages, the buffer count and the drop count start afresh. User events
     // queued while a buffer is measured come before the next buffer; a STOP between two buffers
     // leaves the waiting ones unmeasured, and buffers after it are ignored.
@@ -126,7 +117,6 @@ TEST(PacedSession, AnObserverHearsEachRunInOrder) {
     EXPECT_EQ(
         (std::vector{s.input.openCalls, s.input.startCalls, s.input.closeCalls, s.input.taken}),
         (std::vector{2, 2, 2, 7}));
-    EXPECT_EQ(s.advice, "");
 }
 
 // A failed START changes nothing else; a device that stops delivering (lost, or quiet for the
@@ -169,43 +159,19 @@ TEST(PacedSession, CaptureErrorsStopTheRunAndSayWhatToDo) {
     }
 }
 
-// Unpaced runs of a recording of three buffers: an observer stops one after buffer 1; another
-// is cut short on disk under the reader after buffer 0, and the reader's reason is kept. Either
-// way the input is closed at the end. (Headless measuring shows the other ends.)
-TEST(UnpacedSession, EndsWhenAnObserverStopsItOrReadingFails) {
+// Unpaced runs of a recording of three buffers. Observers hear every call in the order they
+// were added; one may let others and itself leave, or let others join, while it is called: those
+// that left hear nothing more, one that joined hears from the next call on. An observer may stop
+// the run (here after buffer 1). A recording cut short under the reader ends the run with the
+// reader's reason, after the buffers before it. The input is closed at the end. (Headless
+// measuring shows the other ends.)
+TEST(UnpacedSession, ObserversInOrderAndTheEndsOfARun) {
     using End = MeasurementSession::UnpacedEnd;
-    for (const bool cut : {false, true}) {
-        test::TempFolder folder;
-        const std::string path = folder.file("line.wav");
-        ASSERT_TRUE(test::writeWav(path, test::synthesise(SyntheticSignal::demoAdaptor(), 12288)));
-        MeasurementSession session(
-            std::make_unique<RecordingInput>(path, RecordingInput::Playback::Once));
-        std::string log;
-        Recorder a{'A', log};
-        a.onMeasured = [&](const Measurement& m) {
-            if (cut) std::filesystem::resize_file(path, 44 + 4346 * 4);
-            if (!cut && m.bufferIndex == 1) session.stopUnpaced();
-        };
-        session.addObserver(a);
-        EXPECT_EQ(session.measureUnpaced(99), cut ? End::ReadFailed : End::Stopped);
-        EXPECT_EQ(log, cut ? "A*rr A+ A0rr A*oo A-" : "A*rr A+ A0rr A1rr A*oo A-");
-        EXPECT_EQ(session.input().problem().toStdString(),
-                  cut ? "'" + path +
-                            "': reading stopped after 4346 of 12288 frames (the file is "
-                            "shorter than its header says)"
-                      : "");
-        EXPECT_FALSE(session.input().isOpen());
-    }
-}
-
-// Observers hear every call in the order they were added. One may let others and itself leave,
-// or let others join, while it is called: those that left hear nothing more, one that joined
-// hears from the next call on, the rest go on.
-TEST(UnpacedSession, ObserversInOrderLeavingOrJoiningDuringACall) {
     test::TempFolder folder;
-    ASSERT_TRUE(test::writeWav(folder.file("line.wav"),
-                               test::synthesise(SyntheticSignal::demoAdaptor(), 2 * 4096)));
-    MeasurementSession session(std::make_unique<RecordingInput>(folder.file("line.wav")));
+    const std::string path = folder.file("line.wav");
+    ASSERT_TRUE(test::writeWav(path, test::synthesise(SyntheticSignal::demoAdaptor(), 3 * 4096)));
+    MeasurementSession session(
+        std::make_unique<RecordingInput>(path, RecordingInput::Playback::Once));
     std::string log;
     Recorder a{'A', log}, b{'B', log}, c{'C', log}, d{'D', log};
     a.onMeasured = [&](const Measurement&) {
@@ -213,9 +179,26 @@ TEST(UnpacedSession, ObserversInOrderLeavingOrJoiningDuringACall) {
         session.removeObserver(a);
         session.addObserver(d);
     };
+    c.onMeasured = [&](const Measurement& m) {
+        if (m.bufferIndex == 1) session.stopUnpaced();
+    };
     for (Recorder* r : {&a, &b, &c}) session.addObserver(*r);
-    EXPECT_EQ(session.measureUnpaced(2), MeasurementSession::UnpacedEnd::LimitReached);
+    EXPECT_EQ(session.measureUnpaced(99), End::Stopped);
     EXPECT_EQ(log, "A*rr B*rr C*rr A+ B+ C+ A0rr C0rr C1rr D1rr C*oo D*oo C- D-");
+    EXPECT_FALSE(session.input().isOpen());
+
+    session.removeObserver(c);
+    session.removeObserver(d);
+    session.addObserver(a);
+    a.onMeasured = [&](const Measurement&) { std::filesystem::resize_file(path, 44 + 4346 * 4); };
+    log.clear();
+    EXPECT_EQ(session.measureUnpaced(99), End::ReadFailed);
+    EXPECT_EQ(log, "A*rr A+ A0rr A*oo A-");
+    EXPECT_EQ(session.input().problem().toStdString(),
+              "'" + path +
+                  "': reading stopped after 4346 of 12288 frames (the file is shorter than its "
+                  "header says)");
+    EXPECT_FALSE(session.input().isOpen());
 }
 
 }  // namespace
