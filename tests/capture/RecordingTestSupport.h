@@ -16,9 +16,7 @@
 namespace acw::test {
 
 struct TempFolder : QTemporaryDir {
-    std::string file(const std::string& name) const {
-        return filePath(QString::fromStdString(name)).toStdString();
-    }
+    std::string file(const char* name) const { return filePath(name).toStdString(); }
 };
 
 // `frames` frames of `params`, interleaved left/right, as SyntheticSignal delivers them.

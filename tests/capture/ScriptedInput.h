@@ -2,9 +2,7 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <deque>
-#include <span>
 
 #include "capture/WaveInput.h"
 
