@@ -1,9 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <deque>
-#include <span>
 
 #include "capture/WaveInput.h"
 
@@ -23,9 +22,8 @@ public:
         ++openCalls;
         lastOpenId = deviceId;
         lastFormat = format;
-        open_ = openSucceeds;
-        setProblem(open_ ? QString() : openProblem);
-        return open_;
+        setProblem(openSucceeds ? QString() : openProblem);
+        return open_ = openSucceeds;
     }
     void start() override { ++startCalls; }
     void close() override {
@@ -38,8 +36,7 @@ public:
         if (queue_.empty()) return false;
         std::copy(queue_.front().begin(), queue_.front().end(), out.begin());
         queue_.pop_front();
-        ++taken;
-        return true;
+        return ++taken;
     }
     bool hasBuffer() const override { return !queue_.empty(); }
 
