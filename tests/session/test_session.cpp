@@ -13,7 +13,7 @@
 #include "ScriptedInput.h"
 #include "capture/CaptureCycle.h"
 #include "capture/PacedInput.h"
-#include "session/MeasurementObserver.h"
+#include "measure/MeasurementObserver.h"
 #include "session/MeasurementSession.h"
 
 namespace acw {
@@ -35,12 +35,16 @@ struct Recorder : MeasurementObserver {
         if (onMeasured) onMeasured(m);
     }
     void lampsChanged(Lamp v, Lamp a) override { note(std::string("*") + letter(v) + letter(a)); }
-    void captureStarted() override { note("+"); }
+    void captureStarted() override {
+        note("+");
+        if (onStarted) onStarted();
+    }
     void captureStopped() override { note("-"); }
 
     char name;
     std::string& log;
     std::function<void(const Measurement&)> onMeasured;
+    std::function<void()> onStarted;
 };
 
 // A scripted input that also reports buffers dropped since it was opened.
@@ -160,8 +164,8 @@ TEST(PacedSession, CaptureErrorsStopTheRunAndSayWhatToDo) {
 // Unpaced runs of a recording of three buffers. Observers hear every call in the order they
 // were added; one may let others and itself leave, or let others join, while it is called: those
 // that left hear nothing more, one that joined hears from the next call on. An observer may stop
-// the run (here after buffer 1). A recording cut short under the reader ends the run with the
-// reader's reason, after the buffers before it. The input is closed at the end. (Headless
+// the run (here after buffer 1). A recording cut short under the reader (once it is open) ends
+// the run with the reader's reason, after the buffers before it. The input is closed at the end. (Headless
 // measuring shows the other ends.)
 TEST(UnpacedSession, ObserversInOrderAndTheEndsOfARun) {
     using End = MeasurementSession::UnpacedEnd;
@@ -187,7 +191,9 @@ TEST(UnpacedSession, ObserversInOrderAndTheEndsOfARun) {
 
     MeasurementSession cut(std::make_unique<RecordingInput>(path, RecordingInput::Playback::Once));
     cut.addObserver(a);
-    a.onMeasured = [&](const Measurement&) { std::filesystem::resize_file(path, 44 + 4346 * 4); };
+    // Cut once the file is open (buffers are read ahead in batches).
+    a.onMeasured = nullptr;
+    a.onStarted = [&] { std::filesystem::resize_file(path, 44 + 4346 * 4); };
     log.clear();
     EXPECT_EQ(cut.measureUnpaced(99), End::ReadFailed);
     EXPECT_EQ(log, "A*rr A+ A0rr A*oo A-");

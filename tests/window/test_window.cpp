@@ -46,11 +46,14 @@ TEST(WindowFace, FixedSizeNamedControlsCaptionsFontsAndLayout) {
                      readout.color(QPalette::Window).name(), rig.lamps()),
               "#00ff00 #000000 off off");
 
-    // "File" is the only menu; "Soundcard Setup" and "Help" are commands on the bar itself.
-    const QMenu* file = rig.named<QMenu>("mnuFile");
-    EXPECT_EQ(rig.window.menuBar()->actions() + file->actions(),
-              (QList{file->menuAction(), rig.c().soundcardSetupAction, rig.c().helpAction,
-                     rig.c().saveScopeAction, rig.named<QAction>("dv1"), rig.c().exitAction}));
+    // "Soundcard Setup" and "Help" are commands on the bar itself, "Help" the last; the View
+    // menu opens the further windows.
+    const MainWindowControls& k = rig.c();
+    EXPECT_EQ(rig.window.menuBar()->actions() + k.fileMenu->actions() + k.viewMenu->actions(),
+              (QList{k.fileMenu->menuAction(), k.soundcardSetupAction, k.viewMenu->menuAction(),
+                     k.helpAction, k.saveScopeAction, k.logAction, k.recordAction, k.mqttAction,
+                     rig.named<QAction>("dv1"), k.exitAction, k.powerAnalysisAction,
+                     k.energyAction, k.trendAction}));
     // Every caption, and the widest reading, shows whole inside its control, and no control covers
     // another: a label without a frame covers its caption only (the readouts' boxes touch).
     rig.named<QLabel>("Label40")->setText("12345.678");
