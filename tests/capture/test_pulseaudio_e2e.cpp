@@ -1,23 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // End to end through a private PulseAudio daemon whose pipe source is fed a generated line in
 // real time: the program measuring it live (against the same line measured as a recording), its
-// device list, stop signals and device errors, and the capture layer in this process losing the
-// server and starting again once it is back. Everything the daemon and the program write stays
+// device list, stop signals and device errors, recording the live input and publishing it over
+// MQTT through a broker that goes away and comes back, the capture layer in this process losing
+// the server and starting again once it is back, and the window's message when the source it
+// captures goes away. Everything the daemon and the program write stays
 // in a temporary folder. No timing is asserted: the waits are generous upper limits.
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEventLoop>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QTest>
 #include <cmath>
 #include <csignal>
 
+#include "../publish/BrokerFixture.h"
 #include "PulseFixture.h"
 #include "RecordingTestSupport.h"
 #include "capture/AudioDeviceInput.h"
 #include "capture/CaptureCycle.h"
 #include "session/MeasurementSession.h"
+#include "window/CaptureControls.h"
+#include "window/MainWindow.h"
 
 namespace acw {
 namespace {
@@ -121,6 +129,48 @@ TEST_F(PulseAudio, LiveRunsEndCleanlyOrSayWhyTheyStopped) {
     gDaemon->kill();  // the next test starts a daemon with its pipe source again
 }
 
+// The live input recorded as WAV and as FLAC measures again as it was measured live (time_s
+// aside, which counts buffers dropped while the machine fell behind).
+TEST_F(PulseAudio, RecordedLiveInputMeasuresTheSameAgain) {
+    for (const std::string file : {"live.wav", "live.flac"}) {
+        measureLive("0", {"--buffers", "5", "--record", file});
+        ASSERT_EQ(live->wait(), 0) << live->err();
+        test::Program again({"--measure", "--input", file}, "again.err", "again.out");
+        ASSERT_EQ(again.wait(), 0) << again.err();
+        const auto got = lines(live->out()), want = lines(again.out());
+        ASSERT_EQ(got.size(), want.size()) << file;
+        for (std::size_t i = 1; i < got.size(); ++i)
+            EXPECT_EQ(got[i].substr(got[i].find(',')), want[i].substr(want[i].find(',')));
+    }
+}
+
+// A broker that goes away during a live run holds up no line; states come again once it is
+// back, and stderr says both.
+TEST_F(PulseAudio, LiveRunPublishesThroughABrokerThatGoesAndComesBack) {
+    test::TempFolder folder;
+    test::MosquittoBroker broker(folder.path().toStdString());
+    std::string why;
+    if (!broker.start(&why)) GTEST_SKIP() << why;
+    measureLive("0", {"--mqtt", "mqtt://127.0.0.1:" + std::to_string(broker.port()) + "/acw/e2e"});
+    ASSERT_NE(test::subscribe(broker.port(), "acw/e2e/state", 1), "");
+    broker.stop();
+    const std::size_t before = lines(live->out()).size();
+    EXPECT_TRUE(waitFor([&] { return lines(live->out()).size() >= before + 8; }));  // 3 s
+    ASSERT_TRUE(broker.start(&why)) << why;
+    const auto back = std::chrono::steady_clock::now();
+    EXPECT_NE(test::subscribe(broker.port(), "acw/e2e/state", 1), "");
+    std::fprintf(stderr, "states again %.2f s after the broker's return\n",
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - back).count());
+    live->signal(SIGINT);
+    EXPECT_EQ(live->wait(), 0);
+    const auto rows = lines(live->out());
+    for (std::size_t i = 2; i < rows.size(); ++i)  // one line per buffer, none missing
+        EXPECT_NEAR(std::stod(rows[i]) - std::stod(rows[i - 1]), 4096.0 / 11025, 1e-6) << i;
+    const std::string err = live->err();
+    EXPECT_NE(err.find(" lost "), std::string::npos) << err;
+    EXPECT_NE(err.find("MQTT broker"), err.rfind("MQTT broker")) << err;
+}
+
 // In this process: the server dies while capturing; the capture stops with the message naming
 // the device, and START works again on the same session once the server is back.
 TEST_F(PulseAudio, CaptureStopsWhenTheServerDiesAndStartsAgainOnceItIsBack) {
@@ -159,6 +209,40 @@ TEST_F(PulseAudio, CaptureStopsWhenTheServerDiesAndStartsAgainOnceItIsBack) {
     session.reset();
 }
 
+// The window capturing one of two sources: when that source goes away, the warning stays on
+// screen until it is dismissed. (Last: the audio system in this process needs a while to find
+// the server again afterwards.)
+TEST_F(PulseAudio, TheWindowShowsTheLossOfItsSourceUntilDismissed) {
+    const std::string other = "module-pipe-source source_name=other file=" +
+                              gDaemon->fifoPath() + ".2 source_properties=device.description=" +
+                              std::string(40, 'x');
+    ASSERT_EQ(std::system(("pactl load-module " + other + " > /dev/null").c_str()), 0);
+    feed = std::make_unique<test::LineFeed>(gDaemon->fifoPath(), line());
+    MeasurementSession session(std::make_unique<AudioDeviceInput>());
+    session.captureCycle().setWatchdogMs(600000);  // only the loss may stop it here
+    MainWindow window(session);
+    window.captureControls().listDevices();
+    const auto pipe = window.controls().deviceList->findItems("Unix FIFO", Qt::MatchStartsWith);
+    ASSERT_EQ(pipe.size(), 1);
+    window.captureControls().selectListEntry(window.controls().deviceList->row(pipe[0]));
+    window.show();
+    window.captureControls().startCapture();
+    ASSERT_TRUE(waitFor([&] { return session.buffersMeasured() >= 2; }));
+    std::system("pactl unload-module module-pipe-source");
+    const auto box = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) return b;
+        return static_cast<QMessageBox*>(nullptr);
+    };
+    ASSERT_TRUE(waitFor([&] { return box() != nullptr; }));
+    EXPECT_EQ(box()->text(), "Wave input device stopped!");
+    QTest::qWait(3000);  // the audio system settles; the box stays
+    ASSERT_NE(box(), nullptr);
+    box()->close();
+    EXPECT_TRUE(waitFor([&] { return box() == nullptr; }));
+    gDaemon->kill();
+}
+
 }  // namespace
 }  // namespace acw
 
@@ -173,7 +257,7 @@ int main(int argc, char** argv) {
         ::setenv(variable, folder.path().toLocal8Bit().constData(), 1);
     ::setenv("PULSE_SERVER", ("unix:" + daemon.socketPath()).c_str(), 1);
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
