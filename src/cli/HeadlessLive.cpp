@@ -22,6 +22,7 @@
 #include "cli/CsvOutput.h"
 #include "cli/HeadlessExtras.h"
 #include "cli/HeadlessMeasure.h"
+#include "cli/StopSignals.h"
 #include "session/MeasurementSession.h"
 #include "settings/MeasuringCalibration.h"
 
@@ -42,71 +43,6 @@ std::string oneLine(const QString& name) {
     }
     return text.toStdString();
 }
-
-// The write end of the pipe that the signal handler wakes the event loop through; -1 outside a
-// live run.
-volatile std::sig_atomic_t gWakeFd = -1;
-
-extern "C" void onStopSignal(int signo) {
-    const int savedErrno = errno;
-    const int fd = gWakeFd;
-    if (fd >= 0) {
-        const unsigned char byte = static_cast<unsigned char>(signo);
-        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
-    }
-    errno = savedErrno;
-}
-
-// SIGINT and SIGTERM, for the life of the object, write to a pipe whose read end the event loop
-// watches. Each handler is reset to the default by its first signal, so a second Ctrl-C ends a
-// program that is stuck for good.
-class StopSignals {
-public:
-    StopSignals() {
-        if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
-            fds_[0] = fds_[1] = -1;
-            return;
-        }
-        gWakeFd = fds_[1];
-        struct sigaction action {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART | SA_RESETHAND;
-        installed_ = ::sigaction(SIGINT, &action, &oldInt_) == 0 &&
-                     ::sigaction(SIGTERM, &action, &oldTerm_) == 0;
-    }
-
-    ~StopSignals() {
-        if (installed_) {
-            ::sigaction(SIGINT, &oldInt_, nullptr);
-            ::sigaction(SIGTERM, &oldTerm_, nullptr);
-        }
-        gWakeFd = -1;
-        for (int fd : fds_) {
-            if (fd >= 0) ::close(fd);
-        }
-    }
-
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    bool ok() const { return installed_; }
-    int readFd() const { return fds_[0]; }
-
-    // Empties the pipe; true when a signal came.
-    bool drain() {
-        bool any = false;
-        unsigned char bytes[16];
-        while (::read(fds_[0], bytes, sizeof bytes) > 0) any = true;
-        return any;
-    }
-
-private:
-    int fds_[2] = {-1, -1};
-    bool installed_ = false;
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
 
 // How the user and the messages name the device.
 std::string deviceLabel(int id, const QStringList& names) {

@@ -13,6 +13,7 @@
 #include "cli/CsvOutput.h"
 #include "cli/HeadlessExtras.h"
 #include "cli/ProgressLine.h"
+#include "cli/StopSignals.h"
 #include "session/MeasurementSession.h"
 #include "settings/MeasuringCalibration.h"
 
@@ -91,6 +92,17 @@ int runHeadlessMeasure(const CommandLineOptions& options, std::FILE* out, std::F
     session.addObserver(extras);
     ProgressReport progress(session, options.buffers.value_or(INT64_MAX), out, err);
     session.addObserver(progress);
+    // Ctrl-C or SIGTERM ends the run after the buffer being measured, with every line written.
+    StopSignals stopSignals;
+    struct StopOnSignal : MeasurementObserver {
+        StopSignals& stop;
+        MeasurementSession& run;
+        StopOnSignal(StopSignals& s, MeasurementSession& m) : stop(s), run(m) {}
+        void measured(const Measurement&) override {
+            if (stop.drain()) run.stopUnpaced();
+        }
+    } stopOnSignal(stopSignals, session);
+    session.addObserver(stopOnSignal);
 
     const auto end = session.measureUnpaced(options.buffers.value_or(INT64_MAX));
     progress.finish();
