@@ -1,176 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <cmath>
-#include <limits>
 
-#include "app/SettingsFile.h"
+#include "settings/MeasuringCalibration.h"
+#include "settings/SettingsStore.h"
 
-namespace acw {
-namespace {
+using namespace acw;
 
-SettingsValues firstRunValues() {
-    // What shutdown holds after a first run without a file: start-up validated the gains, the
-    // time base and the divisors.
-    SettingsValues v;
-    v.gainL = v.gainR = v.timeBase = 32;
-    v.voltsCal = v.ampsCal = 1.0;
-    return v;
-}
-
-void expectSame(const SettingsValues& a, const SettingsValues& b) {
-    EXPECT_EQ(a.selectedDevice, b.selectedDevice);
-    EXPECT_EQ(a.scopeMode, b.scopeMode);
-    EXPECT_EQ(a.lockGains, b.lockGains);
-    EXPECT_EQ(a.splitTrace, b.splitTrace);
-    EXPECT_EQ(a.manualScale, b.manualScale);
-    EXPECT_EQ(a.gainL, b.gainL);
-    EXPECT_EQ(a.gainR, b.gainR);
-    EXPECT_EQ(a.timeBase, b.timeBase);
-    // Bit-identical doubles (this also tells -0.0 from 0.0).
-    EXPECT_EQ(std::signbit(a.voltsCal), std::signbit(b.voltsCal));
-    EXPECT_EQ(a.voltsCal, b.voltsCal);
-    EXPECT_EQ(std::signbit(a.ampsCal), std::signbit(b.ampsCal));
-    EXPECT_EQ(a.ampsCal, b.ampsCal);
-}
-
-TEST(SettingsFileWrite, FirstRunFileIsExactlyTenLinesWithCrLf) {
-    EXPECT_EQ(writeSettingsText(firstRunValues()),
-              "0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n");
-}
-
-TEST(SettingsFileWrite, DoublesAreShortestWithExponentOnlyForExtremeMagnitudes) {
-    const std::pair<double, const char*> cases[] = {
-        {1.0, "1"},
-        {-0.5, "-0.5"},
-        {123456789.125, "123456789.125"},
-        {1.0 / 3.0, "0.3333333333333333"},
-        {1e-5, "0.00001"},
-        {999999999999999.0, "999999999999999"},
-        {1e15, "1E+15"},
-        {9.99e-6, "9.99E-6"},
-        {1e-300, "1E-300"},
-        {-2.5e300, "-2.5E+300"},
+// Files as shutdown writes them read back to the same bytes: doubles as the shortest text, with
+// an exponent only for extreme magnitudes, every bit kept (-0 too), integers at their limits.
+TEST(SettingsFile, WrittenTextReadsBackToTheSameBytes) {
+    const std::pair<double, const char*> doubles[] = {
+        // clang-format off
+        {1.0, "1"}, {-0.5, "-0.5"}, {123456789.125, "123456789.125"}, {-0.0, "-0"}, {1e15, "1E+15"},
+        {1.0 / 3.0, "0.3333333333333333"}, {1e-5, "0.00001"}, {999999999999999.0, "999999999999999"},
+        {9.99e-6, "9.99E-6"}, {1e-300, "1E-300"}, {-2.5e300, "-2.5E+300"}, {4.9406564584124654e-324, "5E-324"},
+        {1.7976931348623157e308, "1.7976931348623157E+308"},
+        // clang-format on
     };
-    for (const auto& [value, text] : cases) EXPECT_EQ(formatSettingsDouble(value), text);
-}
-
-TEST(SettingsFileRoundTrip, EveryValueReadsBackUnchanged) {
-    const double awkward[] = {-0.5,
-                              1.0 / 3.0,
-                              0.1,
-                              123456789.125,
-                              1e-300,
-                              1.5e20,
-                              -0.0,
-                              std::numeric_limits<double>::max(),
-                              std::numeric_limits<double>::denorm_min(),
-                              9.999999999999999e14,
-                              1.0000000000000002};
-    std::int16_t small = -32768;
-    std::int32_t large = std::numeric_limits<std::int32_t>::min();
-    for (double a : awkward) {
-        for (double b : {a, -a, 1.0}) {
-            SettingsValues v;
-            v.selectedDevice = large;
-            v.scopeMode = small;
-            v.lockGains = static_cast<std::int16_t>(small + 1);
-            v.splitTrace = 1;
-            v.manualScale = -1;
-            v.gainL = large / 3;
-            v.gainR = -(large / 7);
-            v.timeBase = 256;
-            v.voltsCal = a;
-            v.ampsCal = b;
-            SettingsValues back;
-            back.scopeMode = 99;  // make sure every field is written over
-            back.voltsCal = back.ampsCal = 42.0;
-            readSettingsText(writeSettingsText(v), back);
-            SCOPED_TRACE(formatSettingsDouble(a) + " / " + formatSettingsDouble(b));
-            expectSame(back, v);
-            small = static_cast<std::int16_t>(small + 4099);
-            large = large / 2 + 12345;
-        }
+    SettingsValues v;
+    for (const auto& [value, text] : doubles) {
+        const std::string file =
+            "-2147483648\r\n-32768\r\n32767\r\n1\r\n-1\r\n1024\r\n2147483647\r\n"
+            "256\r\n" +
+            std::string(text) + "\r\n1\r\n";
+        readSettingsText(file, v);
+        EXPECT_EQ(writeSettingsText(v), file);
+        EXPECT_EQ(std::signbit(v.voltsCal), std::signbit(value));
+        EXPECT_EQ(v.voltsCal, value);
     }
 }
 
-TEST(SettingsFileRead, ShortFileFillsOnlyTheLinesItHas) {
-    SettingsValues v;
-    readSettingsText("4\r\n3\r\n1\r\n", v);
-    SettingsValues expected;
-    expected.selectedDevice = 4, expected.scopeMode = 3, expected.lockGains = 1;
-    expectSame(v, expected);
-
-    // A last line without its line end still counts.
-    SettingsValues last = firstRunValues();
-    readSettingsText("0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n2.5", last);
-    EXPECT_EQ(last.ampsCal, 2.5);
-}
-
-TEST(SettingsFileRead, BadFieldsKeepTheirValuesAndLaterFieldsAreStillRead) {
-    SettingsValues v = firstRunValues();
-    v.selectedDevice = 5;
-    v.scopeMode = 1;
-    readSettingsText(
-        "12abc\r\n"       // not a whole number: keeps 5
-        "40000\r\n"       // beyond 16 bits: keeps 1
-        "  1\r\n"         // leading blanks skipped
-        "1.5\r\n"         // not an integer: keeps 0
-        "\r\n"            // empty field: keeps 0
-        "2147483648\r\n"  // beyond 32 bits: keeps 32
-        "-2147483648\r\n"
-        "+64 \r\n"    // plus sign and trailing blank accepted
-        "nan\r\n"     // not finite: keeps 1
-        "1e400\r\n",  // overflows to infinity: keeps 1
-        v);
-    EXPECT_EQ(v.selectedDevice, 5);
-    EXPECT_EQ(v.scopeMode, 1);
-    EXPECT_EQ(v.lockGains, 1);
-    EXPECT_EQ(v.splitTrace, 0);
-    EXPECT_EQ(v.manualScale, 0);
-    EXPECT_EQ(v.gainL, 32);
-    EXPECT_EQ(v.gainR, std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(v.timeBase, 64);
-    EXPECT_EQ(v.voltsCal, 1.0);
-    EXPECT_EQ(v.ampsCal, 1.0);
-}
-
-TEST(SettingsFileRead, DoubleFieldsTakeOrdinaryDecimalFormsOnly) {
-    struct Case {
-        const char* text;
-        bool accepted;
-        double value;
+// A field that cannot be converted keeps its value, and the fields after it are still read;
+// commas and every kind of line end close fields. Integer lines also take whole numbers in the
+// form of a double ("64.0", "1e2"), but not "1.5" or a value beyond their 16 or 32 bits.
+TEST(SettingsFile, FieldRules) {
+    const std::pair<const char*, const char*> cases[] = {
+        // clang-format off
+        {"12abc\r\n40000\r\n  1\r\n1.5\r\n\r\n2147483648\r\n1e2\r\n+64.0 \r\nnan\r\n1e400",
+         "0 2 1 0 0 77 100 64 77 77 "},
+        {"3,4e4\n1\r1\r\n1,-64.0\n1E2\r0x10,-2.5E+20\r-.25", "3 2 1 1 1 -64 100 77 -2.5E+20 -0.25 "},
+        {"8\n7\n6\n5\n4\n-2147483648\n2147483647\n-1e9\n1e3\n+3.5", "8 7 6 5 4 -2147483648 2147483647 -1000000000 1000 3.5 "},
+        {"0\n0\n0\n0\n0\n0\n0\n0\n1,5", "0 0 0 0 0 0 0 0 1 5 "},
+        {"0\n0\n0\n0\n0\n0\n0\n0\ninf\n0x10", "0 0 0 0 0 0 0 0 77 77 "},
+        {"0\n0\n0\n0\n0\n0\n0\n0\n1.5V\n--1", "0 0 0 0 0 0 0 0 77 77 "},
+        {"0\n0\n0\n0\n0\n0\n0\n0\n+-1\n1e", "0 0 0 0 0 0 0 0 77 77 "},
+        {"0\n0\n0\n0\n0\n0\n0\n0\n1 2\n1e-400", "0 0 0 0 0 0 0 0 77 77 "},
+        // clang-format on
     };
-    const Case cases[] = {
-        {"1.0", true, 1.0},       {"0.5", true, 0.5},          {"1e3", true, 1000.0},
-        {"1E-300", true, 1e-300}, {"-2.5E+20", true, -2.5e20}, {".25", true, 0.25},
-        {"  7", true, 7.0},       {"+3.5", true, 3.5},         {"-0", true, -0.0},
-        {"inf", false, 0},        {"-infinity", false, 0},     {"0x10", false, 0},
-        {"1.5V", false, 0},       {"1,5", true, 1.0},          {"", false, 0},
-        {"--1", false, 0},        {"+-1", false, 0},           {"1e", false, 0},
-        {"1 2", false, 0},        {"1e-400", false, 0},
-    };
-    for (const Case& c : cases) {
-        SettingsValues v;
-        v.voltsCal = 77.0;
-        // The value is put on line 9; "1,5" shows that a comma ends the field.
-        readSettingsText(std::string("0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n") + c.text, v);
-        if (c.accepted)
-            EXPECT_EQ(v.voltsCal, c.value) << '"' << c.text << '"';
-        else
-            EXPECT_EQ(v.voltsCal, 77.0) << '"' << c.text << '"';
-    }
-}
-
-TEST(SettingsFileRead, CommasAndEveryKindOfLineEndSeparateFields) {
-    const SettingsValues expected{3, 1, 1, 1, 1, 64, 128, 16, 2.5, -0.25};
-    for (const char* text :
-         {"3,1,1,1,1,64,128,16,2.5,-0.25\r\n", "3\n1\r1\r\n1,1\n64\r128\r\n16\n2.5\r-0.25"}) {
-        SettingsValues v;
+    for (const auto& [text, expected] : cases) {
+        SettingsValues v{.gainL = 77, .gainR = 77, .timeBase = 77, .voltsCal = 77, .ampsCal = 77};
         readSettingsText(text, v);
-        SCOPED_TRACE(text);
-        expectSame(v, expected);
+        std::string written = writeSettingsText(v);
+        for (std::size_t at; (at = written.find("\r\n")) != std::string::npos;)
+            written.replace(at, 2, " ");
+        EXPECT_EQ(written, expected) << text;
     }
 }
 
-}  // namespace
-}  // namespace acw
+static void put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Only a regular file is read: a pipe would wait for a writer forever. A missing file is a
+// first start, without a reason. A file named with --settings must hold both divisors: anything
+// else (a recording given by mistake) is refused at once with one line naming it.
+TEST(SettingsStore, ReadsOnlyRegularFilesAndNamedOnesMustHoldTheDivisors) {
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString() + "/";
+    ASSERT_EQ(mkfifo((folder + "fifo").c_str(), 0600), 0);
+    const std::string noVolts = "line 9 holds no voltage calibration; is this a settings file?";
+    const std::tuple<const char*, QByteArray, QString, std::string, double> cases[] = {
+        // clang-format off
+        {"good.ini", "1\r\n3\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n2.5\r\n0\r\n", "", "", 2.5},
+        {"take.wav", QByteArray("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0", 24), "", noVolts, 1},
+        {"zeros", QByteArray(4096, '\0'), "", noVolts, 1},
+        {"notes.txt", "1\n2\n3\n4\n5\n6\n7\n8\n9\nten\n", "",
+         "line 10 holds no current calibration; is this a settings file?", 1},
+        {"fifo", {}, "it is not a regular file", "is not a regular file, not a settings file", 1},
+        {"", {}, "it is a folder, not a file", "is a folder, not a settings file", 1},
+        {"missing", {}, "", "settings file not found", 1},
+        // clang-format on
+    };
+    for (const auto& [name, content, reason, error, volts] : cases) {
+        const std::string path = folder + name;
+        if (!content.isNull()) put(QString::fromStdString(path), content);
+        SettingsValues values;
+        QString why = "";
+        EXPECT_EQ(SettingsStore(QString::fromStdString(path)).load(values, &why),
+                  !content.isNull());
+        EXPECT_EQ(why, reason);
+        CalibrationDivisors d{7, 7};
+        std::string warning = "unset";
+        EXPECT_EQ(loadCalibration(path, d, warning),
+                  error.empty() ? "" : "'" + path + "': " + error);
+        EXPECT_EQ(std::tuple(d.voltsCal, d.ampsCal, warning), std::tuple(volts, 1.0, ""));
+        if (volts == 2.5) EXPECT_EQ(values.selectedDevice * 10 + values.scopeMode, 13);
+    }
+}
+
+// Without --settings: the user's file, which SettingsStore writes (creating its folder), read
+// by start-up's rules: a divisor of 0 or a damaged file reads as 1, a folder there warns.
+TEST(SettingsStore, UsersFileByStartUpRules) {
+    QTemporaryDir dir;
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath("config")).constData(), 1),
+              0);
+    const SettingsStore store;
+    ASSERT_EQ(store.path(), dir.filePath("config/wattmeter.ini"));
+    EXPECT_EQ(userSettingsPath(), QFile::encodeName(store.path()).toStdString());
+    const auto expect = [](double volts, bool warns) {
+        CalibrationDivisors d{7, 7};
+        std::string warning;
+        EXPECT_EQ(loadCalibration(std::nullopt, d, warning), "");
+        EXPECT_EQ(std::tuple(d.voltsCal, d.ampsCal, warning.empty()),
+                  std::tuple(volts, 1.0, !warns));
+    };
+    expect(1, false);  // no file
+    ASSERT_TRUE(store.save(SettingsValues{.voltsCal = 4}));
+    expect(4, false);
+    put(store.path(), "x\r\n");
+    expect(1, false);
+    ASSERT_TRUE(QFile::remove(store.path()) && QDir().mkdir(store.path()));
+    expect(1, true);
+}
