@@ -1,317 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <vector>
+#include <algorithm>
+#include <cmath>
 
-#include "ScopeTestSupport.h"
 #include "measure/MeasurementEngine.h"
-#include "measure/SyntheticSignal.h"
 #include "scope/RecordingSurface.h"
 #include "scope/ScopeRenderer.h"
-#include "scope/ScopeState.h"
 
-namespace acw {
-namespace {
-
-using test::cosine;
-using test::FakeScopeView;
-using test::silence;
+using namespace acw;
 using Segment = RecordingSurface::Segment;
-using Texts = std::vector<std::string>;
-
-constexpr std::size_t kGraticuleSegments = 166;
 constexpr Rgb kGrey{85, 85, 85};
-constexpr Rgb kGreen{0, 255, 0};
-constexpr Rgb kYellow{255, 255, 0};
 
-class ScopeRendererTest : public ::testing::Test {
-protected:
-    ScopeRendererTest() { state.gainL = state.gainR = state.timeBase = 32; }
-
-    bool draw() {
-        surface.clear();
-        return displayscope1(ScopeSamples{left, right, leftFrequency, rightFrequency}, state,
-                             surface, view);
-    }
-    // The trace segments of the last picture (everything after the graticule).
-    std::vector<Segment> traces() const {
-        const auto& all = surface.segments();
-        return {all.begin() + static_cast<std::ptrdiff_t>(kGraticuleSegments), all.end()};
-    }
-    // The left channel alone, automatic, a 60 Hz cosine of 10000 counts cresting on frame 600.
-    void leftSixtyHertz() {
-        state.scopeMode = 0;
-        left = cosine(60.0, 10000.0, 600.0);
-        leftFrequency = 60.0;
-    }
-    float baseLineMinus(double counts, double yScale) const {
-        return static_cast<float>(std::floor(210 - counts * yScale));
-    }
-
-    std::vector<std::int32_t> left = silence();
-    std::vector<std::int32_t> right = silence();
-    double leftFrequency = 0.0;
-    double rightFrequency = 0.0;
-    ScopeState state;
+// 18 lines from y = -90 to 760, 17 from x = -200 to 19000, 81 ticks across y = 210 (five per
+// division), 50 across x = 9400, 10.01 units apart; grey, then a black pen.
+TEST(ScopeRenderer, Graticule) {
     RecordingSurface surface;
-    FakeScopeView view;
-};
-
-// A channel mode out of range draws the graticule alone.
-TEST_F(ScopeRendererTest, GraticuleIsAGreyGridWithTicksThatLeavesABlackPen) {
-    for (std::int16_t mode : {-1, 4}) {
-        state.scopeMode = mode;
-        leftFrequency = 0.5;  // would fail a trigger search if one ran
-        ASSERT_TRUE(draw());
-        EXPECT_TRUE(view.lblTB1Texts.empty());
-    }
+    drawGraticule(surface);
     const auto& seg = surface.segments();
-    ASSERT_EQ(seg.size(), kGraticuleSegments);
-    for (const Segment& s : seg) EXPECT_EQ(s.colour, kGrey);
+    ASSERT_EQ(seg.size(), 166u);
+    EXPECT_EQ(std::count_if(seg.begin(), seg.end(), [](auto& s) { return s.colour == kGrey; }),
+              166);
     EXPECT_EQ(surface.penColour(), (Rgb{0, 0, 0}));
-    // 18 horizontal lines from y = -90 to 760, then 17 vertical ones from x = -200 to 19000.
-    EXPECT_EQ(seg[0], (Segment{-200, -90, 19080, -90, kGrey, 1, true}));
-    EXPECT_EQ(seg[17], (Segment{-200, 760, 19080, 760, kGrey, 1, true}));
-    EXPECT_EQ(seg[18], (Segment{-200, -40, -200, 460, kGrey, 1, true}));
-    EXPECT_EQ(seg[34], (Segment{19000, -40, 19000, 460, kGrey, 1, true}));
-    // 81 ticks across y = 210, five per division; 50 across x = 9400, 10.01 units apart.
-    EXPECT_EQ(seg[35], (Segment{-200, 205, -200, 220, kGrey, 1, true}));
-    EXPECT_EQ(seg[115].x1, 19000.0f);
-    EXPECT_EQ(seg[116], (Segment{9335, -30.19f, 9565, -30.19f, kGrey, 1, true}));
+    for (const auto& [i, x1, y1, x2, y2] : {std::array<float, 5>{0, -200, -90, 19080, -90},
+                                            {34, 19000, -40, 19000, 460},
+                                            {35, -200, 205, -200, 220},
+                                            {116, 9335, -30.19f, 9565, -30.19f}})
+        EXPECT_EQ(seg[int(i)], (Segment{x1, y1, x2, y2, kGrey, 1, true})) << i;
     EXPECT_EQ(seg[165].y1, static_cast<float>(10.01 * 50 - 40.2));
 }
 
-TEST_F(ScopeRendererTest, AutomaticSixtyHertzSweepsFromTheFirstCrestAtAMeasuredScale) {
-    leftSixtyHertz();
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.leftTrigger, 600);  // the crest at 784 rounds to the same count
-    EXPECT_NEAR(state.leftYScale, 1.0 / (20000.0 / 65000.0 * 240.0), 1e-15);
-
-    const auto t = traces();
-    ASSERT_EQ(t.size(), 701u);
-    // Crest on frame 600: 10000 counts drawn 135.4 units above the base line.
-    EXPECT_EQ(t.front(), (Segment{-200, 74, -173, baseLineMinus(left[601], state.leftYScale),
-                                  kGreen, 1, false}));
-    EXPECT_EQ(t.back().x2, 18874.0f);
-    for (std::size_t i = 1; i < t.size(); ++i) {
-        EXPECT_EQ(t[i].x1, t[i - 1].x2);
-        EXPECT_EQ(t[i].y1, t[i - 1].y2);
+struct Picture : ScopeView {
+    std::vector<std::int32_t> left = std::vector<std::int32_t>(kCaptureBufferValues), right = left;
+    double leftHz = 0, rightHz = 0;
+    ScopeState s{.gainL = 32, .gainR = 32, .timeBase = 32};
+    std::vector<std::string> texts;
+    void setTimeBaseText(const std::string& text) override { texts.push_back(text); }
+    bool draw(RecordingSurface& surface) {
+        return displayscope1(ScopeSamples{left, right, leftHz, rightHz}, s, surface, *this);
     }
-    EXPECT_EQ(view.lblTB1Texts, Texts{" "});
-
-    // A flat channel keeps the scale, and the scale is capped at 2 units per count.
-    const double yScale = state.leftYScale;
-    left = silence();
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.leftYScale, yScale);
-    EXPECT_EQ(state.leftTrigger, 0);
-    left = cosine(60.0, 50.0, 600.0);  // 100 counts peak to peak
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.leftYScale, 2.0);
-    EXPECT_EQ(traces().front().y1, 110.0f);  // 50 counts, 100 units above the base line
-}
-
-TEST_F(ScopeRendererTest, TriggerIsTheFirstHighestCrestOfFrames500To1235AndTheSweepMustFit) {
-    state.scopeMode = 0;
-    leftFrequency = 60.0;
-    for (const auto& [spike, trigger] : {std::pair{499, 0}, {500, 500}, {1235, 1235}, {1236, 0}}) {
-        left = silence();
-        left[spike] = 5;
-        ASSERT_TRUE(draw());
-        EXPECT_EQ(state.leftTrigger, trigger) << "spike at " << spike;
+    void cosine(double peak) {  // 60 Hz on the left, cresting on frame 600
+        for (int k = 0; k <= kLastFrame; ++k)
+            left[k] = std::lround(peak * std::cos(2 * std::numbers::pi * 60 * (k - 600) / 11025));
+        leftHz = 60;
     }
-    left = silence();
-    left[800] = left[900] = 7;
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.leftTrigger, 800);
+};
 
-    // At 10 Hz the sweep is 4200.525 frames; it is drawn only if it ends before frame 8190.
-    leftFrequency = 10.0;
-    left = silence();
-    left[3989] = 100;
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(traces().size(), 4202u);
-    left[3989] = 0;
-    left[3990] = 100;
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.leftTrigger, 3990);
-    EXPECT_TRUE(traces().empty());
-}
-
-TEST_F(ScopeRendererTest, WithoutAFrequencyTheSweepReusesTheLastAnalysis) {
-    // Before any frequency: no trace; only the right channel blanks the readout.
-    left = right = cosine(60.0, 10000.0, 600.0);
-    ASSERT_TRUE(draw());
-    EXPECT_TRUE(traces().empty());
-    EXPECT_EQ(view.lblTB1Texts, Texts{" "});
-
-    leftSixtyHertz();
-    ASSERT_TRUE(draw());
-    leftFrequency = 0.0;
-    left = silence();
-    left[600] = 2000;
-    left[1300] = 9000;  // would move the trigger if a search ran
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.leftTrigger, 600);
-    EXPECT_EQ(state.leftMax, 10000);
-    const auto t = traces();
-    ASSERT_EQ(t.size(), 701u);
-    EXPECT_EQ(t.front().y1, baseLineMinus(2000, state.leftYScale));
-}
-
-TEST_F(ScopeRendererTest, LockToLeftMovesTheRightSweepToTheLeftTrigger) {
-    state.scopeMode = 2;
-    leftFrequency = rightFrequency = 60.0;
-    left[700] = 1000;
-    right[900] = 1000;
-    right[700] = -1000;
-    right[701] = 500;
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.rightTrigger, 700);
-    auto t = traces();
-    ASSERT_EQ(t.size(), 2 * 701u);
-    EXPECT_EQ(t[701].colour, kYellow);
-    EXPECT_EQ(t[701].y1, baseLineMinus(-1000, state.rightYScale));
-    EXPECT_EQ(t[701].y2, baseLineMinus(500, state.rightYScale));
-
-    state.lockToL = 0;
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.rightTrigger, 900);
-    EXPECT_EQ(traces()[701].y1, baseLineMinus(1000, state.rightYScale));
-}
-
-TEST_F(ScopeRendererTest, ManualSilenceDrawsFlatLinesAndTheTimeBaseReadout) {
-    state.manualScale = 1;
-    state.scopeMode = 0;
-    ASSERT_TRUE(draw());
-    auto t = traces();
-    ASSERT_EQ(t.size(), 123u);
-    EXPECT_EQ(t.front().x1, -200.0f);
-    EXPECT_EQ(t[1].x1, -44.0f);  // floor(5000 / 32) - 200
-    EXPECT_EQ(t.back().x2, 19018.0f);
-    for (const Segment& s : t) EXPECT_EQ(s, (Segment{s.x1, 210, s.x2, 210, kGreen, 1, false}));
-    EXPECT_EQ(view.lblTB1Texts, Texts{".699 ms/div"});
-
-    // Both channels: the yellow right line is drawn after the green one, the readout twice.
-    state.scopeMode = 2;
-    view.lblTB1Texts.clear();
-    ASSERT_TRUE(draw());
-    t = traces();
-    ASSERT_EQ(t.size(), 246u);
-    EXPECT_EQ(t[122].colour, kGreen);
-    EXPECT_EQ(t[123].colour, kYellow);
-    EXPECT_EQ(view.lblTB1Texts, (Texts{".699 ms/div", ".699 ms/div"}));
-}
-
-TEST_F(ScopeRendererTest, ManualSweepUsesGainsGainLockTimeBaseAndSplitBaseLines) {
-    state.manualScale = 1;
-    state.splitTrace = 1;
-    state.gainL = 64;
-    state.gainR = 2;
-    state.timeBase = 256;
-    left[1000] = 100;   // 64 * 0.005 * 100 = 32 units up from 160
-    right[1001] = 100;  // 2 * 0.005 * 100 = 1 unit up from 260
-    ASSERT_TRUE(draw());
-    const auto t = traces();
-    ASSERT_EQ(t.size(), 2 * 976u);
-    EXPECT_EQ(t[0], (Segment{-200, 128, -181, 160, kGreen, 1, false}));  // floor(5000/256)
-    EXPECT_EQ(t[975].x2, static_cast<float>(std::floor(5000.0 * 976 / 256) - 200));
-    EXPECT_EQ(t[976], (Segment{-200, 260, -181, 259, kYellow, 1, false}));
-    EXPECT_EQ(view.lblTB1Texts.back(), "5.595 ms/div");
-
-    // While "Lock L  R" is checked the right gain follows the left one; unchecking keeps it.
-    view.lockChecked = true;
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.lockGains, 1);
-    EXPECT_EQ(traces()[976].y2, 228.0f);  // 260 - 64 * 0.005 * 100
-    view.lockChecked = false;
-    state.gainR = 2;
-    ASSERT_TRUE(draw());
-    EXPECT_EQ(state.lockGains, 0);
-    EXPECT_EQ(traces()[976].y2, 259.0f);
-}
-
-TEST_F(ScopeRendererTest, XYPlotsLeftAgainstRightWithTheManualSettings) {
-    state.scopeMode = 3;  // whatever the scaling mode
-    left[1000] = 100;
-    right[1000] = 200;
-    left[1001] = -50;
-    right[1001] = -20;
-    leftFrequency = 60.0;
-    ASSERT_TRUE(draw());
-    const auto t = traces();
-    ASSERT_EQ(t.size(), 145u);
-    // x = floor(9350 - 32 * 0.12 * l), y = 560 - floor(350 - 32 * 0.005 * r).
-    EXPECT_EQ(t[0], (Segment{8966, 242, 9542, 207, kGreen, 1, false}));
-    EXPECT_EQ(t[144], (Segment{9350, 210, 9350, 210, kGreen, 1, false}));
-    EXPECT_EQ(view.lblTB1Texts, Texts{" "});
-    EXPECT_EQ(state.leftCycles, 0.0);  // no analysis in XY
-}
-
-TEST_F(ScopeRendererTest, ExportModeDrawsTheSameTracesWhite) {
-    state.manualScale = 1;
-    for (std::int16_t mode : {0, 1, 2, 3}) {
-        state.scopeMode = mode;
-        ASSERT_TRUE(draw());
-        const auto normal = traces();
-        state.exportMode = 1;
-        ASSERT_TRUE(draw());
-        EXPECT_EQ(surface.segments()[0].colour, kGrey);
-        const auto white = traces();
-        ASSERT_EQ(white.size(), normal.size());
-        for (std::size_t i = 0; i < white.size(); ++i) {
-            Segment expected = normal[i];
-            expected.colour = Rgb{255, 255, 255};
-            EXPECT_EQ(white[i], expected);
-        }
-        EXPECT_EQ(state.traceColour, 0xFFFFFFu);
-        state.exportMode = 0;
+// Trace segments (after the graticule) by index: x1, y1, x2, y2 and the colour, green (0),
+// yellow (1) or white (2); time-base texts; the left trigger frame.
+TEST(ScopeRenderer, Pictures) {
+    const auto split = [](Picture& p) {
+        p.s.manualScale = p.s.splitTrace = 1;
+        p.s.gainL = 64, p.s.gainR = 2, p.s.timeBase = 256;
+        p.left[1000] = p.right[1001] = 100;
+    };
+    const auto both = [](Picture& p) {  // crests at 700 (left) and 900 (right)
+        p.leftHz = p.rightHz = 60;
+        p.left[700] = p.right[900] = 1000;
+        p.right[700] = -1000, p.right[701] = 500;
+    };
+    const auto leftOnly = [](Picture& p, double hz, int frame, int value) {
+        p.s.scopeMode = 0;
+        p.leftHz = hz;
+        p.left[frame] = value;
+    };
+    const std::vector<std::string> blank{" "}, blanks{" ", " "},
+        ms256{"5.595 ms/div", "5.595 ms/div"};
+    const struct {
+        const char* name;
+        std::function<void(Picture&)> setup;
+        bool complete;
+        std::size_t traces;
+        std::vector<std::array<float, 6>> segments;
+        std::vector<std::string> texts;
+        int leftTrigger = -1;
+    } cases[] = {
+        // clang-format off
+        {"automatic", [](Picture& p) { p.cosine(10000); p.rightHz = 60; p.right[600] = 50; p.right[601] = -50; },
+         true, 1402, {{0, -200, 74, -173, 74, 0}, {700, 18847, 160, 18874, 156, 0},
+                      {701, -200, 110, -173, 310, 1}}, blanks, 600},  // at most 2 units per count
+        {"no frequency: the last sweep", [](Picture& p) {
+             p.s.scopeMode = 0; p.cosine(10000); RecordingSurface first; p.draw(first);
+             p.left.assign(kCaptureBufferValues, 0); p.left[600] = 2000; p.left[1300] = 9000;
+             p.leftHz = 0; p.texts.clear(); },
+         true, 701, {{0, -200, 182, -173, 210, 0}}, blank, 600},
+        {"highest first in 500..1235", [&](Picture& p) {
+             leftOnly(p, 60, 800, 7); p.left[499] = p.left[1236] = 9; p.left[900] = 7; },
+         true, 701, {}, blank, 800},
+        {"10 Hz sweep ends before 8190", [&](Picture& p) { leftOnly(p, 10, 3989, 100); }, true, 4202,
+         {}, blank, 3989},
+        {"10 Hz sweep would not", [&](Picture& p) { leftOnly(p, 10, 3990, 100); }, true, 0, {}, blank},
+        {"right from the left trigger", both, true, 1402, {{701, -200, 345, -173, 142, 1}}, blanks, 700},
+        {"right on its own trigger", [&](Picture& p) { both(p); p.s.lockToL = 0; }, true, 1402,
+         {{701, -200, 74, -173, 210, 1}}, blanks},
+        {"manual, exported", [](Picture& p) { p.s.manualScale = p.s.exportMode = 1; p.s.scopeMode = 0; },
+         true, 123, {{0, -200, 210, -44, 210, 2}, {122, 18862, 210, 19018, 210, 2}}, {".699 ms/div"}},
+        {"manual split", split, true, 1952, {{0, -200, 128, -181, 160, 0}, {976, -200, 260, -181, 259, 1}},
+         ms256},
+        {"gains locked", [&](Picture& p) { split(p); p.s.lockGains = 1; }, true, 1952,
+         {{976, -200, 260, -181, 228, 1}}, ms256},
+        {"XY", [](Picture& p) { p.s.scopeMode = 3; p.left[1000] = 100; p.right[1000] = 200;
+                                p.left[1001] = -50; p.right[1001] = -20; p.leftHz = 60; },
+         true, 145, {{0, 8966, 242, 9542, 207, 0}, {144, 9350, 210, 9350, 210, 0}}, blank, 0},
+        {"ends early below 1.37 Hz", [&](Picture& p) { both(p); p.leftHz = 1.3458; }, false, 0, {}, {},
+         700},
+        {"no 16-bit trigger frame", [&](Picture& p) {
+             leftOnly(p, 44100.0 / 32290, 700, 50); p.left[32780] = 100; }, false, 0, {}, {}, 700},
+        {"manual past the arrays", [](Picture& p) { p.s.manualScale = 1; p.s.timeBase = 1 << 20; },
+         false, 31800, {}, {"22915.659 ms/div"}},
+        {"no such mode", [](Picture& p) { p.s.scopeMode = 4; p.leftHz = 0.5; }, true, 0, {}, {}},
+        // clang-format on
+    };
+    const Rgb colours[] = {{0, 255, 0}, {255, 255, 0}, {255, 255, 255}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture p;
+        c.setup(p);
+        RecordingSurface surface;
+        EXPECT_EQ(p.draw(surface), c.complete);
+        const std::vector<Segment> t(surface.segments().begin() + 166, surface.segments().end());
+        EXPECT_EQ(t.size(), c.traces);
+        for (const auto& [i, x1, y1, x2, y2, colour] : c.segments)
+            EXPECT_EQ(t.at(i), (Segment{x1, y1, x2, y2, colours[int(colour)], 1, false})) << i;
+        EXPECT_EQ(p.texts, c.texts);
+        if (c.leftTrigger >= 0) EXPECT_EQ(p.s.leftTrigger, c.leftTrigger);
     }
 }
 
-TEST_F(ScopeRendererTest, APassThatWouldReadPastTheArraysEndsWithFailure) {
-    // Below about 1.37 Hz the trigger search runs past frame 32800.
-    state.scopeMode = 2;
-    leftFrequency = 1.3458;
-    rightFrequency = 60.0;
-    left[700] = 50;
-    EXPECT_FALSE(draw());
-    EXPECT_EQ(surface.segments().size(), kGraticuleSegments);
-    EXPECT_EQ(state.leftTrigger, 700);  // what the search had reached stays
-    EXPECT_EQ(state.rightCycles, 0.0);  // the right channel never ran
-    leftFrequency = 60.0;
-    EXPECT_TRUE(draw());
-    EXPECT_EQ(traces().size(), 2 * 701u);
-
-    // A crest after frame 32767 cannot be held as a 16-bit trigger frame.
-    state.scopeMode = 0;
-    leftFrequency = 44100.0 / 32290.0;  // the window ends at frame 32790, inside the arrays
-    left[32780] = 100;                  // above the crest at 700
-    EXPECT_FALSE(draw());
-    EXPECT_EQ(state.leftTrigger, 700);
-
-    // Unchecked manual settings: the sweep would need about 4 million frames.
-    leftFrequency = 0.0;
-    state.manualScale = 1;
-    state.timeBase = 1 << 20;
-    EXPECT_FALSE(draw());
-    state.scopeMode = 3;
-    EXPECT_FALSE(draw());
-}
-
-TEST(ScopeRendererEngineTest, DrawsTheEnginesVoltageLeftAndCurrentRight) {
+TEST(ScopeRenderer, DrawsTheEnginesVoltageLeftAndCurrentRight) {
     auto engine = std::make_unique<MeasurementEngine>();
-    SyntheticSignal(SyntheticSignal::sine(60.0, 10000.0, 5000.0))
-        .fill(engine->captureBuffer, kFramesPerBuffer);
-    engine->ProcessBuffer();
-    ScopeState state;
-    RecordingSurface surface;
-    FakeScopeView view;
-    ASSERT_TRUE(displayscope1(*engine, state, surface, view));
-    EXPECT_EQ(state.leftMax, 10000);
-    EXPECT_EQ(state.rightMax, 5000);
-    EXPECT_EQ(surface.segments().back().colour, kYellow);
+    engine->rightFrequency = 60;
+    const ScopeSamples s = scopeSamplesOf(*engine);
+    EXPECT_EQ(std::tuple(s.leftSamples.data(), s.rightSamples.data(), s.rightSamples.size(),
+                         s.rightFrequency),
+              std::tuple(&engine->leftSamples[0], &engine->rightSamples[0], 32801u, 60.0));
 }
-
-}  // namespace
-}  // namespace acw
