@@ -4,8 +4,6 @@
 
 #include "measure/AudioFFT.h"
 
-namespace acw::testing {
-
 // The transform written out literally, one butterfly at a time: blocks outside, butterflies
 // inside, the twiddle restarted at 1 for every block and advanced by the recurrence after every
 // butterfly. Working values are floats; every product and sum is formed in double and rounded
@@ -13,8 +11,8 @@ namespace acw::testing {
 void referenceFFT(std::span<const std::int16_t> input, double* re, float* im) {
     using D = double;
     for (int i = 0; i < 16384; ++i) {
-        re[AudioFFT::ReverseBits(i, 14)] = input[static_cast<std::size_t>(i)];
-        im[AudioFFT::ReverseBits(i, 14)] = 0.0f;
+        re[acw::AudioFFT::ReverseBits(i, 14)] = input[static_cast<std::size_t>(i)];
+        im[acw::AudioFFT::ReverseBits(i, 14)] = 0.0f;
     }
     for (int half = 1, step = 2; step <= 16384; half = step, step *= 2) {
         const float theta = static_cast<float>(6.28318530717958 / step);
@@ -38,5 +36,3 @@ void referenceFFT(std::span<const std::int16_t> input, double* re, float* im) {
         }
     }
 }
-
-}  // namespace acw::testing
