@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double reference = acw::readReferenceValue(text);
     const bool usable = reference > 0 && reference < 1e6;
     ACW_FUZZ_CHECK(!std::isnan(reference));
-    for (double reading :
-         {0.0, 1.0, 120.5, -3.25, 1e-300, 5e-324, 1.7e308, HUGE_VAL, double{NAN}}) {
+    for (double reading : {0.0, 120.5, -3.25, 1e-300, 5e-324, 1.7e308, HUGE_VAL, double{NAN}}) {
         acw::CalibrationChannel channel;
         ACW_FUZZ_CHECK((channel.press(text, true, 7.0) == Outcome::StartDelay) == usable);
         if (!usable) return 0;
