@@ -103,7 +103,7 @@ TEST(ScopeRenderer, Pictures) {
         for (const auto& [i, x1, y1, x2, y2, colour] : segments)
             EXPECT_EQ(t.at(i), (Segment{x1, y1, x2, y2, colours[int(colour)], 1, false})) << i;
         EXPECT_EQ(p.texts, texts);
-        if (leftTrigger >= 0) EXPECT_EQ(p.s.leftTrigger, leftTrigger);
+        EXPECT_EQ(leftTrigger < 0 ? -1 : p.s.leftTrigger, leftTrigger);
     }
 }
 

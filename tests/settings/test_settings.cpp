@@ -95,7 +95,7 @@ TEST(SettingsStore, ReadsOnlyRegularFilesAndNamedOnesMustHoldTheDivisors) {
         EXPECT_EQ(loadCalibration(path, d, warning),
                   error.empty() ? "" : "'" + path + "': " + error);
         EXPECT_EQ(std::tuple(d.voltsCal, d.ampsCal, warning), std::tuple(volts, 1.0, ""));
-        if (volts == 2.5) EXPECT_EQ(values.selectedDevice * 10 + values.scopeMode, 13);
+        EXPECT_EQ(volts == 2.5 ? values.selectedDevice * 10 + values.scopeMode : 13, 13);
     }
 }
 
