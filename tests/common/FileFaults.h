@@ -14,8 +14,7 @@ namespace acw::test {
 // While alive, the calling thread obeys file permission bits even when the tests run as root:
 // the capabilities that override them (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH) leave its
 // effective set and come back at the end. For an ordinary user it changes nothing.
-class ObeyFilePermissions {
-public:
+struct ObeyFilePermissions {
     ObeyFilePermissions() {
         if (::syscall(SYS_capget, &header_, saved_) != 0) return;
         __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
@@ -29,7 +28,6 @@ public:
     // bits then do not apply, and tests of locked files must be skipped).
     bool obeyed() const { return active_ || ::geteuid() != 0; }
 
-private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
     bool active_ = false;
@@ -37,8 +35,7 @@ private:
 
 // While alive, no file of the process may grow beyond `bytes` bytes: a write fails there with
 // "File too large", as on a disk that fills up (SIGXFSZ is ignored meanwhile).
-class FileSizeLimit {
-public:
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
         ::getrlimit(RLIMIT_FSIZE, &saved_);
         const rlimit limit{bytes, saved_.rlim_max};
@@ -49,7 +46,6 @@ public:
         std::signal(SIGXFSZ, oldHandler_);
     }
 
-private:
     void (*oldHandler_)(int);
     rlimit saved_{};
 };

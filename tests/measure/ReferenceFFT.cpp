@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ReferenceFFT.h"
+
 #include <cmath>
-#include <span>
 
 #include "measure/AudioFFT.h"
 
-// The transform written out literally, one butterfly at a time: blocks outside, butterflies
-// inside, the twiddle restarted at 1 for every block and advanced by the recurrence after every
-// butterfly. Working values are floats; every product and sum is formed in double and rounded
-// where it is stored. `re` and `im` receive 16384 values each.
-void referenceFFT(std::span<const std::int16_t> input, double* re, float* im) {
+void acw::testing::referenceFFT(std::span<const std::int16_t> input, double* re, float* im) {
     using D = double;
     for (int i = 0; i < 16384; ++i) {
         re[acw::AudioFFT::ReverseBits(i, 14)] = input[static_cast<std::size_t>(i)];

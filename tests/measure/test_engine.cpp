@@ -6,6 +6,7 @@
 #include <numeric>
 #include <random>
 
+#include "ReferenceFFT.h"
 #include "measure/AudioFFT.h"
 #include "measure/CsvRow.h"
 #include "measure/MeasurementEngine.h"
@@ -13,7 +14,6 @@
 #include "measure/SyntheticSignal.h"
 
 using namespace acw;
-void referenceFFT(std::span<const std::int16_t> input, double* re, float* im);  // ReferenceFFT.cpp
 using Frames = std::vector<std::array<int, 3>>;  // frame, volts, amps; every other value 0
 constexpr double kV = 750.0 / 32767.0, kA = 75.0 / 32767.0;  // per count at divisor 1
 // 22 whole cycles in frames 1..4095, the frames the sums see: the mean of sin^2 is exactly 1/2.
@@ -24,10 +24,8 @@ struct EngineTest : ::testing::Test {
     void feed(const SyntheticSignal::Params& signal, const Frames& frames = {}) {
         e->captureBuffer.fill(0);
         if (frames.empty()) SyntheticSignal(signal).fill(e->captureBuffer, kFramesPerBuffer);
-        for (const auto& [k, v, a] : frames) {
-            e->captureBuffer[2 * k] = static_cast<std::int16_t>(v);
-            e->captureBuffer[2 * k + 1] = static_cast<std::int16_t>(a);
-        }
+        for (const auto& [k, v, a] : frames)
+            e->captureBuffer[2 * k] = v, e->captureBuffer[2 * k + 1] = a;
         e->ProcessBuffer();
     }
     std::unique_ptr<MeasurementEngine> e = std::make_unique<MeasurementEngine>();
@@ -235,7 +233,7 @@ TEST(AudioFFT, BitIdenticalToTheLiteralTransform) {
     for (const auto& input : inputs) {
         for (int k = 0; k < kN; ++k) x[k] = static_cast<std::int16_t>(std::nearbyint(input(k)));
         ASSERT_TRUE(fft->ComputeFFT(x, re));
-        referenceFFT(x, refRe.data(), refIm.data());
+        acw::testing::referenceFFT(x, refRe.data(), refIm.data());
         EXPECT_EQ(std::memcmp(re.data(), refRe.data(), kN * sizeof(double)), 0);
         EXPECT_EQ(std::memcmp(fft->imaginaryParts.data(), refIm.data(), kN * sizeof(float)), 0);
         EXPECT_EQ(re[kN], -7.5);
