@@ -1,106 +1,57 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/.
+"""Writes the binary seeds of the fuzz targets (recordings and engine runs) into
+fuzz/corpus/<target>/. Run it again after changing a seed and commit what it writes; the text
+seeds of fuzz_settings and fuzz_reference are kept as they are written."""
 
-Every seed is generated here, so the corpora hold nothing of unknown origin. Run it again after
-changing a seed; the files it writes are committed.
-"""
-
-import math
-import os
-import struct
+import math, os, random, shutil, struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-RATE = 11025
-BLOCK = 4096
-
-
-def corpus(target):
-    folder = os.path.join(HERE, "corpus", target)
-    os.makedirs(folder, exist_ok=True)
-    return folder
+pack = struct.pack
 
 
 def write(target, name, data):
-    with open(os.path.join(corpus(target), name), "wb") as f:
+    os.makedirs(os.path.join(HERE, "corpus", target), exist_ok=True)
+    with open(os.path.join(HERE, "corpus", target, name), "wb") as f:
         f.write(data)
 
 
-def wav(channels, rate, fmt_tag, bits, frames_bytes):
-    """A RIFF WAVE file: fmt chunk and data chunk."""
-    block_align = channels * bits // 8
-    fmt = struct.pack("<HHIIHH", fmt_tag, channels, rate, rate * block_align, block_align, bits)
-    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
-    body += b"data" + struct.pack("<I", len(frames_bytes)) + frames_bytes
-    return b"RIFF" + struct.pack("<I", len(body)) + body
+def wav(channels, rate, tag, bits, frames, volts, amps, phase, fmt="<hh", full=32767, zero=0):
+    """A RIFF WAVE file of the adaptor's 50 Hz voltage and current, as fractions of full scale."""
+    data = b"".join(pack(fmt, *[zero + round(x * full) if full else x
+                                for x in (volts * math.sin(t), amps * math.sin(t - phase))])
+                    for t in (2 * math.pi * 50 * k / 11025 for k in range(frames)))
+    size = channels * bits // 8
+    fmt_chunk = b"fmt " + pack("<IHHIIHH", 16, tag, channels, rate, rate * size, size, bits)
+    body = b"WAVE" + fmt_chunk + b"data" + pack("<I", len(data)) + data
+    return b"RIFF" + pack("<I", len(body)) + body
 
 
-def mains(frames, volts_peak, amps_peak, phase):
-    """The adaptor's two channels as fractions of full scale: 50 Hz voltage and current."""
-    for k in range(frames):
-        t = 2 * math.pi * 50.0 * k / RATE
-        yield volts_peak * math.sin(t), amps_peak * math.sin(t - phase)
+# Recordings: 16-bit PCM as captured, 8-bit, float beyond full scale (clipped), and refused ones.
+write("recording", "pcm16_one_block.wav", wav(2, 11025, 1, 16, 4096, 0.5, 0.3, 0.5))
+write("recording", "pcm8_one_block.wav", wav(2, 11025, 1, 8, 4096, 0.9, 0.2, 1, "<BB", 127, 128))
+write("recording", "float_overrange.wav", wav(2, 11025, 3, 32, 4096, 1.5, 0.1, 0, "<ff", None))
+write("recording", "too_short.wav", wav(2, 11025, 1, 16, 100, 0.5, 0.3, 0.0))
+write("recording", "mono.wav", wav(1, 11025, 1, 16, 2048, 0.5, 0.5, 0.0))
+write("recording", "rate_8000.wav", wav(2, 8000, 1, 16, 4096, 0.5, 0.3, 0.0))
 
-
-def pcm16(frames, volts_peak, amps_peak, phase):
-    out = bytearray()
-    for v, a in mains(frames, volts_peak, amps_peak, phase):
-        out += struct.pack("<hh", round(v * 32767), round(a * 32767))
-    return bytes(out)
-
-
-def recording_seeds():
-    # One block of 16-bit PCM, the format the capture records.
-    write("recording", "pcm16_one_block.wav", wav(2, RATE, 1, 16, pcm16(BLOCK, 0.5, 0.3, 0.5)))
-    # 8-bit unsigned PCM, converted to 16 bits by the reader.
-    pcm8 = bytearray()
-    for v, a in mains(BLOCK, 0.9, 0.2, 1.0):
-        pcm8 += bytes((128 + round(v * 127), 128 + round(a * 127)))
-    write("recording", "pcm8_one_block.wav", wav(2, RATE, 1, 8, bytes(pcm8)))
-    # 32-bit float beyond full scale: clipped, not wrapped.
-    flt = bytearray()
-    for v, a in mains(BLOCK, 1.5, 0.1, 0.0):
-        flt += struct.pack("<ff", v, a)
-    write("recording", "float_overrange.wav", wav(2, RATE, 3, 32, bytes(flt)))
-    # Refused recordings: too short, one channel, another rate.
-    write("recording", "too_short.wav", wav(2, RATE, 1, 16, pcm16(100, 0.5, 0.3, 0.0)))
-    write("recording", "mono.wav", wav(1, RATE, 1, 16, pcm16(BLOCK // 2, 0.5, 0.5, 0.0)))
-    write("recording", "rate_8000.wav", wav(2, 8000, 1, 16, pcm16(BLOCK, 0.5, 0.3, 0.0)))
-
-
-def settings_seeds():
-    write("settings", "first_run.ini", b"0\r\n2\r\n0\r\n0\r\n0\r\n32\r\n32\r\n32\r\n1\r\n1\r\n")
-    write("settings", "calibrated.ini",
-          b"1\r\n3\r\n1\r\n1\r\n1\r\n1024\r\n1\r\n256\r\n2.4913657406573E-02\r\n-0.0125\r\n")
-    write("settings", "short_and_commas.ini", b"  7, -1\n0\r5000")
-    write("settings", "damaged.ini",
-          b"x\r\n99999\r\n+1\r\n\r\n1e3\r\n-2147483648\r\n2147483648\r\n32\r\nnan\r\n1E-320\r\n")
-
-
-def reference_seeds():
-    for name, text in [("plain", "120"), ("unit", "120 V"), ("blanks", " 1 2\t0\n.5"),
-                       ("exponent", "-1.25E+3"), ("letters", "abc"), ("point", ".5"),
-                       ("huge", "9" * 400), ("tiny", "1e-400"), ("comma", "1,5")]:
-        write("reference", name + ".txt", text.encode())
-
-
-def engine_seeds():
-    def header(volts_cal, amps_cal, run):
-        return struct.pack("<ddB", volts_cal, amps_cal, run)
-
-    sine = bytearray()
-    for k in range(220):  # one 50 Hz cycle is 220.5 frames
-        t = 2 * math.pi * k / 220.5
-        sine += struct.pack("<hh", round(30000 * math.sin(t)), round(9000 * math.sin(t - 0.3)))
-    write("engine", "mains_four_buffers.bin", header(1.0, 1.0, 3) + bytes(sine))
-    write("engine", "rails_tiny_divisors.bin",
-          header(1e-300, 5e-324, 1) + struct.pack("<hhhh", 32767, -32768, -32768, 32767))
-    write("engine", "every_frame_negative.bin",
-          header(-2.5, 1e300, 4 | 2) + struct.pack("<hh", 32767, 32767))
-    write("engine", "silence_no_start.bin", header(0.02, 0.5, 8 | 1))
-
-
-if __name__ == "__main__":
-    recording_seeds()
-    settings_seeds()
-    reference_seeds()
-    engine_seeds()
+# The engine: every kind of buffer against every pair of these divisors (tiny and denormal ones
+# overflow the readings, huge ones make them vanish, negative ones turn their signs), the kinds
+# taking turns so that each meets every divisor on both channels; four buffers each. Then a
+# mains buffer through a calibration, and a run without START.
+shutil.rmtree(os.path.join(HERE, "corpus", "engine"), ignore_errors=True)
+rng = random.Random(20240611)
+square = b"".join(pack("<hh", *[(32767, -32768), (-32768, 32767)][k // 110]) for k in range(220))
+kinds = [("random", 0, pack("<2048h", *(rng.randint(-32768, 32767) for _ in range(2048)))),
+         ("square", 0, square), ("square_every_frame", 4, square),
+         ("alternating", 0, pack("<4h", 32767, 32767, -32768, -32768)),
+         ("top", 0, pack("<h", 32767)), ("bottom", 0, pack("<h", -32768)), ("silence", 0, b"")]
+divisors = [1.0, 0.0125, 1e-300, 5e-324, 2.5e-310, 1e300, 1.7976931348623157e308,
+            -1.0, -1e-300, -1e300, -5e-324]
+for i, volts in enumerate(divisors):
+    for j, amps in enumerate(divisors):
+        name, run, samples = kinds[(i + 2 * j) % len(kinds)]
+        write("engine", f"{name}_{i}_{j}.bin", pack("<ddB", volts, amps, run | 3) + samples)
+sine = b"".join(pack("<hh", round(30000 * math.sin(t)), round(9000 * math.sin(t - 0.3)))
+                for t in (2 * math.pi * k / 220.5 for k in range(220)))
+write("engine", "mains_calibrating.bin", pack("<ddB", 0.02, 0.5, 3 | 16) + sine)
+write("engine", "mains_no_start.bin", pack("<ddB", 1.0, 1.0, 8 | 1) + sine)

@@ -8,33 +8,26 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdint>
 
 namespace acw::test {
 
 // While alive, the calling thread obeys file permission bits even when the tests run as root:
 // the capabilities that override them (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH) leave its
 // effective set and come back at the end. For an ordinary user it changes nothing.
-class ObeyFilePermissions {
-public:
+struct ObeyFilePermissions {
     ObeyFilePermissions() {
         if (::syscall(SYS_capget, &header_, saved_) != 0) return;
         __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-        constexpr std::uint32_t kOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
-        reduced[0].effective &= ~kOverrides;
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
         active_ = ::syscall(SYS_capset, &header_, reduced) == 0;
     }
     ~ObeyFilePermissions() {
         if (active_) ::syscall(SYS_capset, &header_, saved_);
     }
-    ObeyFilePermissions(const ObeyFilePermissions&) = delete;
-    ObeyFilePermissions& operator=(const ObeyFilePermissions&) = delete;
-
     // False when the tests run as root and the capabilities could not be dropped (permission
     // bits then do not apply, and tests of locked files must be skipped).
     bool obeyed() const { return active_ || ::geteuid() != 0; }
 
-private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
     bool active_ = false;
@@ -42,25 +35,19 @@ private:
 
 // While alive, no file of the process may grow beyond `bytes` bytes: a write fails there with
 // "File too large", as on a disk that fills up (SIGXFSZ is ignored meanwhile).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
         ::getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit small = saved_;
-        small.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &small);
+        const rlimit limit{bytes, saved_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FileSizeLimit() {
         ::setrlimit(RLIMIT_FSIZE, &saved_);
         std::signal(SIGXFSZ, oldHandler_);
     }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+    void (*oldHandler_)(int);
     rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
 };
 
 }  // namespace acw::test
