@@ -153,6 +153,8 @@ void MainWindow::buildMenu() {
     c.mqttStatus->setObjectName(QStringLiteral("lblMqtt"));
     c.mqttStatus->setContentsMargins(0, 0, 6, 0);
     c.mqttStatus->setAlignment(Qt::AlignVCenter | Qt::AlignRight);
+    // As tall as the bar, so that it stands on the menu titles' line.
+    c.mqttStatus->setMinimumHeight(bar->sizeHint().height());
     bar->setCornerWidget(c.mqttStatus, Qt::TopRightCorner);
 }
 
