@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QMessageBox>
-#include <cstdio>
 #include <utility>
 
 #include "session/MeasurementSession.h"
@@ -30,9 +29,7 @@ void runStep(Step&& step) noexcept {
 // A line on stderr (both parts) and a warning box with the advice as its informative text.
 QMessageBox::StandardButton reportOnStderrAndInABox(QWidget& parent, const UserMessage& message,
                                                     QMessageBox::StandardButtons buttons) {
-    std::fprintf(stderr, "ac-wattmeter: %s %s\n", message.text.toLocal8Bit().constData(),
-                 message.advice.toLocal8Bit().constData());
-    std::fflush(stderr);
+    MeasurementSession::writeToStderr(message.text, message.advice);
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), message.text, buttons, &parent);
     box.setInformativeText(message.advice);
     // Escape means "go on without": Ignore where it is offered.

@@ -255,6 +255,10 @@ void MeasurementSession::report(const QString& title, const QString& text, const
         reporter_(title, text, advice);
         return;
     }
+    writeToStderr(text, advice);
+}
+
+void MeasurementSession::writeToStderr(const QString& text, const QString& advice) {
     std::fprintf(stderr, "ac-wattmeter: %s %s\n", text.toLocal8Bit().constData(),
                  advice.toLocal8Bit().constData());
     std::fflush(stderr);

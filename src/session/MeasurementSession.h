@@ -121,6 +121,9 @@ public:
     const ProgramConfigStore& programConfigStore() const { return programConfigStore_; }
     void setProgramConfigStore(ProgramConfigStore store) { programConfigStore_ = std::move(store); }
 
+    // A message for the user as one line on stderr: "ac-wattmeter: <text> <advice>".
+    static void writeToStderr(const QString& text, const QString& advice);
+
     // Capture errors; without a reporter they are written to stderr.
     void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
 

@@ -4,7 +4,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
-#include <cstdio>
 
 #include "capture/WaveInput.h"
 #include "measure/CaptureLayout.h"
@@ -98,9 +97,7 @@ void CaptureControls::report(const QString& title, const QString& text, const QS
         reporter_(title, text, advice);
         return;
     }
-    std::fprintf(stderr, "ac-wattmeter: %s %s\n", text.toLocal8Bit().constData(),
-                 advice.toLocal8Bit().constData());
-    std::fflush(stderr);
+    MeasurementSession::writeToStderr(text, advice);
     // The error may come from inside the audio backend's own signals, where a nested event loop
     // can be ended by what the backend does next: the box is shown without one, window-modal,
     // and stays until the user dismisses it.

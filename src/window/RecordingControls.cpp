@@ -36,62 +36,51 @@ RecordingControls::~RecordingControls() { finishAll(); }
 bool RecordingControls::logging() const { return log_ != nullptr; }
 bool RecordingControls::recording() const { return recording_ != nullptr; }
 
-void RecordingControls::toggleLog() {
-    if (log_) {
-        stopLog();
-        return;
-    }
-    logAction_->setChecked(false);
-    const QString path = chooser_(QStringLiteral("Log Readings"),
-                                  QStringLiteral("CSV files (*.csv);;All Files (*)"), true);
+// Chooses the file and opens the output there; it then follows the session, checked in the menu.
+template <typename Output>
+void RecordingControls::startOutput(std::unique_ptr<Output>& output, QAction* action,
+                                    const QString& title, const QString& filter,
+                                    bool appendToExisting) {
+    action->setChecked(false);
+    const QString path = chooser_(title, filter, appendToExisting);
     if (path.isEmpty()) return;
-    auto log = std::make_unique<ReadingsLog>();
-    const std::string error = log->open(QFile::encodeName(path).toStdString());
+    auto opened = std::make_unique<Output>();
+    const std::string error = opened->open(QFile::encodeName(path).toStdString());
     if (!error.empty()) {
         reporter_(QString::fromStdString(error));
         return;
     }
-    log_ = std::move(log);
-    session_.addObserver(*log_);
-    logAction_->setChecked(true);
+    output = std::move(opened);
+    session_.addObserver(*output);
+    action->setChecked(true);
+}
+
+// Leaves the session and finishes the file (the queue written, a recording's header completed)
+// away from the GUI thread.
+template <typename Output>
+void RecordingControls::stopOutput(std::unique_ptr<Output>& output, QAction* action) {
+    if (!output) return;
+    session_.removeObserver(*output);
+    std::shared_ptr<Output> finishing(std::move(output));
+    finishing_.push_back(std::async(std::launch::async, [finishing] { finishing->close(); }));
+    action->setChecked(false);
+}
+
+void RecordingControls::toggleLog() {
+    if (log_) return stopLog();
+    startOutput(log_, logAction_, QStringLiteral("Log Readings"),
+                QStringLiteral("CSV files (*.csv);;All Files (*)"), true);
 }
 
 void RecordingControls::toggleRecording() {
-    if (recording_) {
-        stopRecording();
-        return;
-    }
-    recordAction_->setChecked(false);
-    const QString path = chooser_(QStringLiteral("Record Input"),
-                                  QStringLiteral("Recordings (*.wav *.flac)"), false);
-    if (path.isEmpty()) return;
-    auto recording = std::make_unique<InputRecording>();
-    const std::string error = recording->open(QFile::encodeName(path).toStdString());
-    if (!error.empty()) {
-        reporter_(QString::fromStdString(error));
-        return;
-    }
-    recording_ = std::move(recording);
-    session_.addObserver(*recording_);
-    recordAction_->setChecked(true);
+    if (recording_) return stopRecording();
+    startOutput(recording_, recordAction_, QStringLiteral("Record Input"),
+                QStringLiteral("Recordings (*.wav *.flac)"), false);
 }
 
-void RecordingControls::stopLog() {
-    if (!log_) return;
-    session_.removeObserver(*log_);
-    std::shared_ptr<ReadingsLog> log(std::move(log_));
-    finishing_.push_back(std::async(std::launch::async, [log] { log->close(); }));
-    logAction_->setChecked(false);
-}
+void RecordingControls::stopLog() { stopOutput(log_, logAction_); }
 
-void RecordingControls::stopRecording() {
-    if (!recording_) return;
-    session_.removeObserver(*recording_);
-    // The file is finished (the queue written, the header completed) away from the GUI thread.
-    std::shared_ptr<InputRecording> recording(std::move(recording_));
-    finishing_.push_back(std::async(std::launch::async, [recording] { recording->close(); }));
-    recordAction_->setChecked(false);
-}
+void RecordingControls::stopRecording() { stopOutput(recording_, recordAction_); }
 
 void RecordingControls::checkFailures() {
     if (log_) {

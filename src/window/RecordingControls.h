@@ -54,6 +54,11 @@ public:
     void captureStopped() override;
 
 private:
+    template <typename Output>
+    void startOutput(std::unique_ptr<Output>& output, QAction* action, const QString& title,
+                     const QString& filter, bool appendToExisting);
+    template <typename Output>
+    void stopOutput(std::unique_ptr<Output>& output, QAction* action);
     void stopLog();
     void stopRecording();
     void checkFailures();

@@ -49,7 +49,9 @@ public:
           session(std::unique_ptr<WaveInput>(input)),
           life(window,
                {.closeHelpWindow = helpHook ? std::function<void()>(countHelpClosing) : nullptr,
-                .endProgram = [this] { ++programEnds; }}) {
+                .endProgram = [this] { ++programEnds; },
+                .reportSaveFailure = {},
+                .reportLoadFailure = {}}) {
         session.setSettingsStore(SettingsStore(path));
         session.captureCycle().setWatchdogMs(3600000);  // a slow test is not a silent device
         QFile file(path);
@@ -60,7 +62,7 @@ public:
             [this](const QString&, const QString& text, const QString&) { reports << text; });
         window.calibrationControls().setReporter([this](const QString& t) { reports << t; });
         window.menuCommands().setExportFailureReporter(
-            [this](const QString& file, const QString& why) { reports << file + ": " + why; });
+            [this](const QString& saved, const QString& why) { reports << saved + ": " + why; });
         QObject::connect(&boxes, &QTimer::timeout, [this] { answerBox(); });
         boxes.start(20);
         life.startUp();

@@ -200,8 +200,9 @@ TEST_F(ScopeControls, StepButtonsDoubleAndHalveWithinTheirLimits) {
         expected[setting] = after;
         click(rig.named(button));
         EXPECT_EQ((std::array{s.gainL, s.gainR, s.timeBase}), expected) << button << " " << before;
-        if (setting < 2)  // the gain's box follows (the time base box: in manual mode only)
+        if (setting < 2) {  // the gain's box follows (the time base box: in manual mode only)
             EXPECT_EQ(rig.texts(setting ? "RgainReadout" : "LgainReadout"), QString::number(after));
+        }
     }
 }
 
